@@ -40,6 +40,7 @@ struct Faults {
   int late_replies = 0;        // delay the next N replies by late_ms
   uint32_t late_ms = 0;
   int corrupt_replies = 0;     // next N replies carry a wrong checksum
+  // A stale reply carries the sequence number 2 below the command's.
   int stale_replies = 0;       // next N replies carry an older sequence number
   int retry_replies = 0;       // answer the next N commands CMD_ACK_RETRY (not applied)
   bool silent = false;         // answer nothing at all
@@ -74,6 +75,15 @@ class Simulator {
 
   std::string Option(const std::string& name) const;
   void SetOption(const std::string& name, const std::string& value);
+
+  // False after CMD_DISABLEDEVICE, true again after CMD_ENABLEDEVICE.
+  bool DeviceEnabled() const;
+  // Conversations the terminal currently keeps (CMD_EXIT ends one).
+  size_t SessionCount() const;
+
+  // Sends a datagram as it is (e.g. an event packet, or garbage) to the
+  // address the last packet came from. False when nothing has come yet.
+  bool SendRaw(std::vector<uint8_t> datagram);
 
  private:
   struct Impl;

@@ -1,0 +1,54 @@
+#include "delayed_sender.h"
+
+namespace termsim {
+
+bool DelayedSender::Start(SendFn send) {
+  Stop();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopping_ = false;
+    send_ = std::move(send);
+  }
+  return thread_.Start([this] { Run(); });
+}
+
+void DelayedSender::Post(uint32_t delay_ms, std::vector<uint8_t> datagram,
+                         const platform::net::SockAddrV4& to) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (stopping_) return;
+  queue_.push(
+      Item{Clock::now() + std::chrono::milliseconds(delay_ms), ++posts_, std::move(datagram), to});
+  wake_.notify_one();
+}
+
+void DelayedSender::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopping_ = true;
+    wake_.notify_one();
+  }
+  thread_.Join();
+  std::lock_guard<std::mutex> lock(mu_);
+  queue_ = {};
+}
+
+void DelayedSender::Run() {
+  std::unique_lock<std::mutex> lock(mu_);
+  while (!stopping_) {
+    if (queue_.empty()) {
+      wake_.wait(lock);
+      continue;
+    }
+    if (Clock::now() < queue_.top().due) {
+      wake_.wait_until(lock, queue_.top().due);
+      continue;
+    }
+    Item item = queue_.top();
+    queue_.pop();
+    lock.unlock();
+    send_(item.datagram, item.to);
+    lock.lock();
+  }
+}
+
+}  // namespace termsim

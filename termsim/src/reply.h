@@ -1,0 +1,29 @@
+// A reply as the terminal model decides it, before it goes on the wire.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace termsim {
+
+// Largest payload one UDP packet may carry (1032-byte packets).
+inline constexpr size_t kMaxPayload = 1024;
+
+struct Reply {
+  uint16_t code = 0;
+  uint16_t connection_id = 0;
+  uint16_t reply_counter = 0;  // the request's sequence number, echoed
+  std::vector<uint8_t> payload;
+};
+
+// How a reply is put on the wire; the defaults send it as decided.
+struct WireShape {
+  uint16_t counter_back = 0;  // subtracted from the sequence number
+  bool corrupt_checksum = false;
+};
+
+// The datagram for `reply`, shaped as asked.
+std::vector<uint8_t> EncodeReply(const Reply& reply, const WireShape& shape = {});
+
+}  // namespace termsim

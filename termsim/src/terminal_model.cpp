@@ -1,0 +1,237 @@
+#include "terminal_model.h"
+
+#include <array>
+
+#include "free_sizes.h"
+#include "wire/auth.h"
+#include "wire/codes.h"
+#include "wire/hash.h"
+#include "wire/le_bytes.h"
+
+namespace termsim {
+
+namespace {
+
+std::vector<uint8_t> TextPayload(const std::string& text) {
+  std::vector<uint8_t> out(text.begin(), text.end());
+  out.push_back(0);
+  return out;
+}
+
+void Answer(Reply& reply, uint16_t code, std::vector<uint8_t> payload = {}) {
+  reply.code = code;
+  reply.payload = std::move(payload);
+}
+
+}  // namespace
+
+TerminalModel::TerminalModel(const Profile& profile)
+    : firmware_(profile.firmware),
+      comm_password_(profile.comm_password),
+      options_(profile.options) {}
+
+Reply TerminalModel::Handle(const wire::PacketView& request,
+                            const platform::net::SockAddrV4& client) {
+  std::lock_guard<std::mutex> lock(mu_);
+  const wire::PacketHeader& h = request.header;
+  if (h.code == wire::CMD_CONNECT) return Connect(request, client);
+
+  Reply reply;
+  reply.reply_counter = h.reply_counter;
+  reply.connection_id = h.connection_id;
+
+  Session* session = sessions_.Find(h.connection_id);
+  if (session == nullptr) {
+    // Saying goodbye to a conversation that is already over costs nothing.
+    if (h.code == wire::CMD_EXIT) {
+      Answer(reply, wire::CMD_ACK_OK);
+      return reply;
+    }
+    // Without a password there is nothing to prove: carry on with the
+    // number the host uses. With one, the host must connect again.
+    if (comm_password_ != 0) {
+      Answer(reply, wire::CMD_ACK_UNAUTH);
+      return reply;
+    }
+    session = h.connection_id != 0 ? &sessions_.Adopt(h.connection_id, client, true)
+                                   : &sessions_.Create(client, true);
+  }
+
+  if (session->answered && session->last_code == h.code && session->last_counter == h.reply_counter)
+    return session->last_reply;
+
+  reply.connection_id = session->id;
+  Execute(*session, request, reply);
+  if (reply.payload.size() > kMaxPayload) Answer(reply, wire::CMD_ACK_ERROR);
+
+  if (h.code == wire::CMD_EXIT) {
+    sessions_.Forget(session->id);
+  } else {
+    session->answered = true;
+    session->last_code = h.code;
+    session->last_counter = h.reply_counter;
+    session->last_reply = reply;
+  }
+  return reply;
+}
+
+Reply TerminalModel::Connect(const wire::PacketView& request,
+                             const platform::net::SockAddrV4& client) {
+  const uint16_t counter = request.header.reply_counter;
+  if (Session* again = sessions_.JustConnected(client, counter)) return again->last_reply;
+
+  const bool needs_password = comm_password_ != 0;
+  Session& s = sessions_.Create(client, !needs_password);
+  Reply reply;
+  reply.code = needs_password ? wire::CMD_ACK_UNAUTH : wire::CMD_ACK_OK;
+  reply.connection_id = s.id;
+  reply.reply_counter = counter;
+  s.answered = true;
+  s.last_code = wire::CMD_CONNECT;
+  s.last_counter = counter;
+  s.last_reply = reply;
+  return reply;
+}
+
+void TerminalModel::Execute(Session& session, const wire::PacketView& request, Reply& reply) {
+  const uint16_t code = request.header.code;
+  const auto payload = request.payload;
+  if (!session.authenticated && code != wire::CMD_AUTH && code != wire::CMD_EXIT) {
+    Answer(reply, wire::CMD_ACK_UNAUTH);
+    return;
+  }
+  switch (code) {
+    case wire::CMD_AUTH:
+      Authenticate(session, payload, reply);
+      return;
+    case wire::CMD_EXIT:
+      Answer(reply, wire::CMD_ACK_OK);
+      return;
+    case wire::CMD_OPTIONS_RRQ:
+      ReadOption(payload, reply);
+      return;
+    case wire::CMD_OPTIONS_WRQ:
+      WriteOption(payload, reply);
+      return;
+    case wire::kFirmwareVersion:
+      Answer(reply, wire::CMD_ACK_OK, TextPayload(firmware_));
+      return;
+    case wire::CMD_GET_FREE_SIZES:
+      Answer(reply, wire::CMD_ACK_OK, FreeSizesPayload());
+      return;
+    case wire::CMD_ENABLEDEVICE:
+      device_enabled_ = true;
+      Answer(reply, wire::CMD_ACK_OK);
+      return;
+    case wire::CMD_DISABLEDEVICE:
+      device_enabled_ = false;
+      Answer(reply, wire::CMD_ACK_OK);
+      return;
+    case wire::CMD_PREPARE_DATA:
+      PrepareUpload(session, payload, reply);
+      return;
+    case wire::CMD_DATA:
+      Answer(reply, session.upload.Append(payload) ? wire::CMD_ACK_OK : wire::CMD_ACK_ERROR);
+      return;
+    case wire::kDataChecksum: {
+      std::vector<uint8_t> hash(4);
+      wire::ByteWriter(hash).U32(wire::DataHash(session.upload.data()));
+      Answer(reply, wire::CMD_ACK_OK, std::move(hash));
+      return;
+    }
+    case wire::kTakeUploadedData:
+      TakeUpload(session, payload, reply);
+      return;
+    case wire::CMD_FREE_DATA:
+      session.upload.Free();
+      Answer(reply, wire::CMD_ACK_OK);
+      return;
+    default:
+      Answer(reply, wire::CMD_ACK_UNKNOWN);
+      return;
+  }
+}
+
+void TerminalModel::Authenticate(Session& session, std::span<const uint8_t> payload, Reply& reply) {
+  if (comm_password_ == 0) {
+    session.authenticated = true;
+    Answer(reply, wire::CMD_ACK_OK);
+    return;
+  }
+  std::array<uint8_t, 4> key{};
+  wire::ByteReader r(payload);
+  const bool proved = r.Bytes(key) && wire::AuthKeyMatches(key, comm_password_, session.id);
+  session.authenticated = proved;
+  Answer(reply, proved ? wire::CMD_ACK_OK : wire::CMD_ACK_UNAUTH);
+}
+
+void TerminalModel::ReadOption(std::span<const uint8_t> payload, Reply& reply) const {
+  const std::string name = PayloadText(payload);
+  const auto value = name.empty() ? std::nullopt : options_.Get(name);
+  if (!value) {
+    Answer(reply, wire::CMD_ACK_ERROR);
+    return;
+  }
+  Answer(reply, wire::CMD_ACK_OK, TextPayload(name + "=" + *value));
+}
+
+void TerminalModel::WriteOption(std::span<const uint8_t> payload, Reply& reply) {
+  const auto assignment = SplitAssignment(PayloadText(payload));
+  if (!assignment) {
+    Answer(reply, wire::CMD_ACK_ERROR);
+    return;
+  }
+  options_.Set(assignment->first, assignment->second);
+  Answer(reply, wire::CMD_ACK_OK);
+}
+
+void TerminalModel::PrepareUpload(Session& session, std::span<const uint8_t> payload,
+                                  Reply& reply) {
+  wire::ByteReader r(payload);
+  const uint32_t total = r.U32();
+  Answer(reply, r.ok() && session.upload.Prepare(total) ? wire::CMD_ACK_OK : wire::CMD_ACK_ERROR);
+}
+
+// The parameter block (a 32-bit kind and a file name) says what the data
+// is; this terminal keeps the data and the block for inspection.
+void TerminalModel::TakeUpload(Session& session, std::span<const uint8_t> payload, Reply& reply) {
+  if (!session.upload.complete()) {
+    Answer(reply, wire::CMD_ACK_ERROR);
+    return;
+  }
+  stored_upload_ = session.upload.data();
+  upload_parameters_.assign(payload.begin(), payload.end());
+  Answer(reply, wire::CMD_ACK_OK);
+}
+
+std::string TerminalModel::Option(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return options_.Get(name).value_or(std::string());
+}
+
+void TerminalModel::SetOption(const std::string& name, const std::string& value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  options_.Set(name, value);
+}
+
+std::vector<uint8_t> TerminalModel::LastStoredUpload() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return stored_upload_;
+}
+
+std::vector<uint8_t> TerminalModel::LastUploadParameters() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return upload_parameters_;
+}
+
+bool TerminalModel::DeviceEnabled() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return device_enabled_;
+}
+
+size_t TerminalModel::SessionCount() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return sessions_.size();
+}
+
+}  // namespace termsim

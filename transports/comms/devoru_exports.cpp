@@ -1,0 +1,72 @@
+// The transport contract's entry points, as the engine binds them by name.
+#include <cstdint>
+#include <span>
+
+#include "devoru.h"
+#include "udp_transport.h"
+
+namespace {
+
+comms::UdpTransport* AsTransport(DEVORU_HANDLE handle) {
+  return static_cast<comms::UdpTransport*>(handle);
+}
+
+constexpr char kTransportName[] = "UDP";
+
+}  // namespace
+
+extern "C" {
+
+DEVORU_EXPORT DEVORU_HANDLE DEVORU_INITEX(const char* address, int32_t p1, int32_t p2,
+                                          int32_t* status) {
+  if (status != nullptr) *status = 0;
+  try {
+    return comms::UdpTransport::Open(address, p1).release();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+DEVORU_EXPORT DEVORU_HANDLE DEVORU_INIT(const char* address, int32_t p1, int32_t p2) {
+  int32_t status = 0;
+  return DEVORU_INITEX(address, p1, p2, &status);
+}
+
+DEVORU_EXPORT int32_t DEVORU_CLOSE(DEVORU_HANDLE handle) {
+  if (handle == nullptr) return 0;
+  delete AsTransport(handle);
+  return 1;
+}
+
+DEVORU_EXPORT int32_t DEVORU_SEND(DEVORU_HANDLE handle, const void* bytes, int32_t length) {
+  if (handle == nullptr || bytes == nullptr || length <= 0) return 0;
+  return AsTransport(handle)->Send(
+      std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), static_cast<size_t>(length)));
+}
+
+DEVORU_EXPORT int32_t DEVORU_READ(DEVORU_HANDLE handle, void* buffer, int32_t size,
+                                  int32_t timeout_ms) {
+  if (handle == nullptr) return 0;
+  // Without a buffer the read still takes one datagram off the socket.
+  std::span<uint8_t> out;
+  if (buffer != nullptr && size > 0)
+    out = std::span<uint8_t>(static_cast<uint8_t*>(buffer), static_cast<size_t>(size));
+  return AsTransport(handle)->Read(out, timeout_ms > 0 ? static_cast<uint32_t>(timeout_ms) : 0);
+}
+
+DEVORU_EXPORT int32_t DEVORU_PREREAD(DEVORU_HANDLE handle) {
+  return DEVORU_READ(handle, nullptr, 0, 0);
+}
+
+DEVORU_EXPORT int32_t DEVORU_TERMINALREAD(DEVORU_HANDLE handle) {
+  if (handle == nullptr) return 0;
+  AsTransport(handle)->InterruptReads();
+  return 1;
+}
+
+DEVORU_EXPORT const char* DEVORU_NAME(void* ignored) { return kTransportName; }
+
+// This transport reports its failures through the results of send and read.
+DEVORU_EXPORT int32_t DEVORU_ERROR(DEVORU_HANDLE handle) { return 0; }
+
+}  // extern "C"
