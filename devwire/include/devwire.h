@@ -52,6 +52,17 @@ typedef void (*DEVWIRE_EVENT_CALLBACK)(void* context, uint16_t event, int32_t le
 #define DEVWIRE_E_STALE_REPLY (-13011)
 #define DEVWIRE_E_BAD_CHECKSUM (-13012)
 
+/* Every export below accepts a null handle and answers without touching
+ * anything: DEVWIRE_CLOSE does nothing; DEVWIRE_SENDCMD returns -1 and leaves
+ * the code slot as it is; DEVWIRE_SENDDATA and DEVWIRE_SENDCMDDATA return 0;
+ * DEVWIRE_LASTERROR reports the error of the last open (and clears it);
+ * DEVWIRE_CONNECTSTATUS and SetBuffLen return -1; the setters return the
+ * null handle. Negative sizes, or a null buffer with a non-zero size, give
+ * CMD_ACK_ERROR_CMD (65533) in the code slot and nothing is sent. */
+
+/* Opens a connection over the transport plug-in `plugin` ("comms.dll").
+ * Without a callback the connection reads for itself (synchronous mode).
+ * Null on failure; DEVWIRE_LASTERROR(NULL) then tells why. */
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_INIT(const char* plugin, const char* address, int32_t p1,
                                         int32_t p2, DEVWIRE_EVENT_CALLBACK callback,
                                         void* context, int32_t comm_password,
@@ -79,6 +90,8 @@ DEVWIRE_API int32_t DEVWIRE_CONNECTSTATUS(DEVWIRE_HANDLE handle);
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetOperate(DEVWIRE_HANDLE handle, int32_t value);
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetParameter(DEVWIRE_HANDLE handle, int32_t selector,
                                                 int32_t value);
+/* Sets the largest packet the connection reads or sends. It stays between
+ * 8 and the receive buffer allocated at open; returns the length in force. */
 DEVWIRE_API int32_t SetBuffLen(DEVWIRE_HANDLE handle, int32_t length);
 
 #ifdef __cplusplus

@@ -6,11 +6,13 @@
 
 namespace wire {
 
-// The protocol's fixed four-byte authentication mask.
-inline constexpr uint8_t kAuthMask0 = 0x51;
-inline constexpr uint8_t kAuthMask1 = 0x58;
-inline constexpr uint8_t kAuthMask2 = 0x54;
-inline constexpr uint8_t kAuthMask3 = 0x4B;
+// The protocol's fixed four-byte authentication mask, shared with the
+// terminals' firmware; byte i masks key byte k<i>.
+inline constexpr std::array<uint8_t, 4> kAuthMask = {0x51, 0x58, 0x54, 0x4B};
+inline constexpr uint8_t kAuthMask0 = kAuthMask[0];
+inline constexpr uint8_t kAuthMask1 = kAuthMask[1];
+inline constexpr uint8_t kAuthMask2 = kAuthMask[2];
+inline constexpr uint8_t kAuthMask3 = kAuthMask[3];
 
 // The 4-byte key proving `password` for `connection_id`; `tick_low` is the
 // low byte of the sender's millisecond counter, which salts the key.
@@ -19,7 +21,6 @@ std::array<uint8_t, 4> MakeAuthKey(uint32_t password, uint16_t connection_id, ui
 // Terminal side: true when `key` proves `password` for `connection_id`.
 // The salt travels in the key itself; the masked low byte does not survive
 // the salting and is not compared.
-bool AuthKeyMatches(const std::array<uint8_t, 4>& key, uint32_t password,
-                    uint16_t connection_id);
+bool AuthKeyMatches(const std::array<uint8_t, 4>& key, uint32_t password, uint16_t connection_id);
 
 }  // namespace wire
