@@ -83,7 +83,7 @@ int32_t SendCommand(EngineConnection& c, uint16_t& code, std::span<const uint8_t
 
   // Taken before the reply overwrites the buffer it shares with the data.
   std::string option_write;
-  if (command == wire::CMD_OPTIONS_WRQ) option_write = TextOf(data);
+  if (IsOptionWrite(command)) option_write = TextOf(data);
   const int tries = (timeout_ms != 0 && command != kNoExtraWaitCommand) ? 2 : 1;
 
   const bool fills_cache = command == wire::kFirmwareVersion ||
@@ -99,7 +99,9 @@ int32_t SendCommand(EngineConnection& c, uint16_t& code, std::span<const uint8_t
   uint16_t outcome = command;
   int32_t result = 0;
   for (int attempt = 1; attempt <= tries; ++attempt) {
-    if (c.abort_flag == 1 && command != wire::CMD_FREE_DATA) {
+    // Releasing commands go out even after a cancel, so the terminal drops
+    // what it prepared.
+    if (CancelBlocks(c, command)) {
       outcome = wire::CMD_ACK_ERROR;
       break;
     }
@@ -126,7 +128,7 @@ int32_t SendCommand(EngineConnection& c, uint16_t& code, std::span<const uint8_t
     if (command == wire::kFirmwareVersion) CopyTextOut(*c.firmware_version_text, reply);
   }
   code = command == wire::CMD_EXIT ? static_cast<uint16_t>(wire::CMD_ACK_OK) : outcome;
-  if (command == wire::CMD_OPTIONS_WRQ && outcome == wire::CMD_ACK_OK) {
+  if (IsOptionWrite(command) && outcome == wire::CMD_ACK_OK) {
     ApplyOptionWrite(c, option_write);
   }
   if (keep_reply != nullptr) *keep_reply = std::move(payload);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -10,11 +11,17 @@ namespace termsim {
 // Largest payload one UDP packet may carry (1032-byte packets).
 inline constexpr size_t kMaxPayload = 1024;
 
+struct Trailer;  // bulk_trailer.h
+
 struct Reply {
   uint16_t code = 0;
   uint16_t connection_id = 0;
   uint16_t reply_counter = 0;  // the request's sequence number, echoed
   std::vector<uint8_t> payload;
+  bool end_session = false;  // the terminal forgets the conversation once answered
+  // Packets that follow the reply (bulk data); shared, so a repeated answer
+  // resends them without a copy.
+  std::shared_ptr<const Trailer> trailer;
 };
 
 // How a reply is put on the wire; the defaults send it as decided.

@@ -2,10 +2,13 @@
 // packet log and the fault injector in between.
 #include "termsim/simulator.h"
 
+#include "bulk_trailer.h"
 #include "delayed_sender.h"
+#include "event_push.h"
 #include "fault_injector.h"
 #include "packet_log.h"
 #include "reply.h"
+#include "search_responder.h"
 #include "terminal_model.h"
 #include "udp_endpoint.h"
 #include "wire/codes.h"
@@ -24,24 +27,42 @@ bool IsAcknowledgement(uint16_t code) {
 }  // namespace
 
 struct Simulator::Impl {
-  explicit Impl(const Profile& profile) : model(profile) {}
+  explicit Impl(const Profile& p) : profile(p), model(p) {}
 
   void OnDatagram(std::span<const uint8_t> datagram, const platform::net::SockAddrV4& from);
   void Transmit(const Reply& reply, const platform::net::SockAddrV4& to);
+  std::string SearchAnswer() const;
 
+  const Profile profile;
+  std::string udp_address;  // where StartUdp listens
   TerminalModel model;
   FaultInjector faults;
   PacketLog log;
   UdpEndpoint endpoint;
   DelayedSender delayed;
+  EventPusher pusher;
+  SearchResponder search;
 };
+
+std::string Simulator::Impl::SearchAnswer() const {
+  if (!profile.search_answer.empty()) return profile.search_answer;
+  const std::string& ip = profile.search_ip.empty() ? udp_address : profile.search_ip;
+  return ComposeSearchAnswer(profile.mac, ip, model.Option("~DeviceName"),
+                             model.Option("~SerialNumber"));
+}
 
 void Simulator::Impl::OnDatagram(std::span<const uint8_t> datagram,
                                  const platform::net::SockAddrV4& from) {
   log.Record(datagram);
   const auto request = wire::ParsePacket(datagram);
   if (!request || !wire::ChecksumValid(datagram)) return;  // a damaged packet is not answered
-  if (IsAcknowledgement(request->header.code)) return;
+  if (IsAcknowledgement(request->header.code)) {
+    // A host confirming one of the events this terminal pushed.
+    if (request->header.code == wire::CMD_ACK_OK) {
+      pusher.Acknowledge(from, request->header.reply_counter);
+    }
+    return;
+  }
   if (faults.Silent()) return;
 
   if (faults.TakeRetry()) {
@@ -68,6 +89,16 @@ void Simulator::Impl::Transmit(const Reply& reply, const platform::net::SockAddr
       endpoint.SendTo(datagram, to);
     }
   }
+  // Bulk data follows its reply, after the same delay.
+  if (reply.trailer) {
+    SendTrailer(*reply.trailer, [&](std::span<const uint8_t> packet) {
+      if (fate.delay_ms > 0) {
+        delayed.Post(fate.delay_ms, std::vector<uint8_t>(packet.begin(), packet.end()), to);
+      } else {
+        endpoint.SendTo(packet, to);
+      }
+    });
+  }
 }
 
 Simulator::Simulator(Profile profile) : impl_(std::make_unique<Impl>(profile)) {}
@@ -90,12 +121,32 @@ bool Simulator::StartUdp(const std::string& address, uint16_t port) {
     impl->delayed.Stop();
     return false;
   }
+  if (!impl->pusher.Start(
+          [impl](std::span<const uint8_t> datagram, const platform::net::SockAddrV4& to) {
+            impl->endpoint.SendTo(datagram, to);
+          })) {
+    impl->endpoint.Stop();
+    impl->delayed.Stop();
+    return false;
+  }
+  impl->udp_address = address;
   return true;
 }
+
+bool Simulator::StartSearchResponder(const std::string& address, uint16_t port) {
+  const std::string& where = address.empty() ? impl_->udp_address : address;
+  if (where.empty()) return false;
+  Impl* impl = impl_.get();
+  return impl->search.Start(where, port, [impl] { return impl->SearchAnswer(); });
+}
+
+size_t Simulator::SearchProbeCount() const { return impl_->search.probes(); }
 
 uint16_t Simulator::udp_port() const { return impl_->endpoint.port(); }
 
 void Simulator::Stop() {
+  impl_->search.Stop();
+  impl_->pusher.Stop();  // pushes go out through the endpoint
   // Late replies go first: they send through the endpoint's socket.
   impl_->delayed.Stop();
   impl_->endpoint.Stop();
@@ -120,10 +171,101 @@ void Simulator::SetOption(const std::string& name, const std::string& value) {
 }
 
 bool Simulator::DeviceEnabled() const { return impl_->model.DeviceEnabled(); }
+
+std::vector<ControlCommand> Simulator::ControlCommands() const {
+  return impl_->model.ControlCommands();
+}
+void Simulator::ClearControlCommands() { impl_->model.ClearControlCommands(); }
+int Simulator::RestartCount() const { return impl_->model.RestartCount(); }
+
+uint32_t Simulator::ClockPacked() const { return impl_->model.ClockPacked(); }
+void Simulator::SetClockPacked(uint32_t packed) { impl_->model.SetClockPacked(packed); }
+
+uint32_t Simulator::StorageWord(int word) const { return impl_->model.StorageWord(word); }
+void Simulator::SetStorageWord(int word, uint32_t value) {
+  impl_->model.SetStorageWord(word, value);
+}
+
+void Simulator::SetPinWidth(int8_t width) { impl_->model.SetPinWidth(width); }
+void Simulator::SetDeviceStatus(int32_t status) { impl_->model.SetDeviceStatus(status); }
+void Simulator::SetDoorState(uint8_t state) { impl_->model.SetDoorState(state); }
+void Simulator::SetMachineState(uint16_t state) { impl_->model.SetMachineState(state); }
+void Simulator::SetCommandRefused(uint16_t code, bool refused) {
+  impl_->model.SetCommandRefused(code, refused);
+}
+
+void Simulator::SetAttendanceLog(std::vector<AttendanceRecord> records) {
+  impl_->model.logs().SetAttendance(std::move(records));
+}
+void Simulator::AppendAttendanceLog(std::vector<AttendanceRecord> records) {
+  impl_->model.logs().AppendAttendance(std::move(records));
+}
+std::vector<AttendanceRecord> Simulator::AttendanceLog() const {
+  return impl_->model.logs().Attendance();
+}
+void Simulator::SetAttendanceLayout(AttLogLayout layout) {
+  impl_->model.logs().SetAttendanceLayout(layout);
+}
+void Simulator::SetOpLog(std::vector<OpLogRecord> records) {
+  impl_->model.logs().SetOperations(std::move(records));
+}
+void Simulator::AppendOpLog(std::vector<OpLogRecord> records) {
+  impl_->model.logs().AppendOperations(std::move(records));
+}
+std::vector<OpLogRecord> Simulator::OpLog() const { return impl_->model.logs().Operations(); }
+void Simulator::SetOpLogLayout(OpLogLayout layout) { impl_->model.logs().SetOpLogLayout(layout); }
 size_t Simulator::SessionCount() const { return impl_->model.SessionCount(); }
 
 bool Simulator::SendRaw(std::vector<uint8_t> datagram) {
   return impl_->endpoint.SendToLastClient(datagram);
+}
+
+void Simulator::SetDataSet(uint16_t command, std::vector<uint8_t> request_prefix,
+                           std::vector<uint8_t> bytes) {
+  impl_->model.bulk().SetDataSet(command, std::move(request_prefix), std::move(bytes));
+}
+void Simulator::SetRecordSet(uint16_t command, std::vector<std::vector<uint8_t>> records) {
+  impl_->model.bulk().SetRecordSet(command, std::move(records));
+}
+void Simulator::ClearDataSets() { impl_->model.bulk().ClearDataSets(); }
+void Simulator::SetBulkOptions(const BulkOptions& options) {
+  impl_->model.bulk().SetOptions(options);
+}
+void Simulator::SetBulkFaults(const BulkFaults& faults) { impl_->model.bulk().SetFaults(faults); }
+size_t Simulator::PreparedCount() const { return impl_->model.bulk().PreparedCount(); }
+
+void Simulator::SetEventSettings(const EventSettings& settings) {
+  impl_->pusher.SetSettings(settings);
+  impl_->model.events().SetPollCountExcess(settings.poll_count_excess);
+}
+uint16_t Simulator::PushEvent(uint16_t kind, std::vector<uint8_t> payload) {
+  return impl_->pusher.Push(impl_->model.events().TargetsFor(kind), kind, payload);
+}
+size_t Simulator::EventListeners(uint16_t kind) const {
+  return impl_->model.events().TargetsFor(kind).size();
+}
+uint32_t Simulator::RegisteredMask() const { return impl_->model.events().LastMask(); }
+EventPushCounts Simulator::EventCounts() const { return impl_->pusher.counts(); }
+void Simulator::AddRealtimeRecord(uint16_t code, std::vector<uint8_t> payload) {
+  impl_->model.events().AddRealtimeRecord(code, payload);
+}
+size_t Simulator::RealtimeRecordSize() const { return impl_->model.events().RealtimeRecordSize(); }
+RealtimePollCounts Simulator::RealtimePolls() const {
+  return impl_->model.events().RealtimeCounts();
+}
+
+void Simulator::SetUsers(std::vector<User> users) {
+  impl_->model.users().SetUsers(std::move(users));
+}
+std::vector<User> Simulator::Users() const { return impl_->model.users().Users(); }
+std::optional<User> Simulator::FindUser(uint16_t pin) const {
+  return impl_->model.users().FindUser(pin);
+}
+std::vector<uint8_t> Simulator::UserTableBytes() const {
+  return impl_->model.users().TableBytes();
+}
+std::vector<int> Simulator::ClearedDataKinds() const {
+  return impl_->model.users().ClearedKinds();
 }
 
 }  // namespace termsim

@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "free_sizes.h"
+#include "option_probe.h"
+#include "scrambled_value.h"
 #include "wire/auth.h"
 #include "wire/codes.h"
 #include "wire/hash.h"
@@ -23,12 +24,22 @@ void Answer(Reply& reply, uint16_t code, std::vector<uint8_t> payload = {}) {
   reply.payload = std::move(payload);
 }
 
+// Writes manufacturer options; the data is "name=value" as for CMD_OPTIONS_WRQ.
+constexpr uint16_t kManufacturerWrite = 2999;
+
 }  // namespace
 
 TerminalModel::TerminalModel(const Profile& profile)
     : firmware_(profile.firmware),
       comm_password_(profile.comm_password),
-      options_(profile.options) {}
+      options_(profile.options),
+      probe_answer_(profile.option_probe),
+      unknown_commands_(profile.unknown_commands),
+      refused_commands_(profile.refused_commands),
+      info_(profile),
+      control_(profile),
+      events_(profile),
+      users_(profile) {}
 
 Reply TerminalModel::Handle(const wire::PacketView& request,
                             const platform::net::SockAddrV4& client) {
@@ -64,7 +75,8 @@ Reply TerminalModel::Handle(const wire::PacketView& request,
   Execute(*session, request, reply);
   if (reply.payload.size() > kMaxPayload) Answer(reply, wire::CMD_ACK_ERROR);
 
-  if (h.code == wire::CMD_EXIT) {
+  if (h.code == wire::CMD_EXIT || reply.end_session) {
+    events_.Forget(session->id);
     sessions_.Forget(session->id);
   } else {
     session->answered = true;
@@ -100,6 +112,7 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request, R
     Answer(reply, wire::CMD_ACK_UNAUTH);
     return;
   }
+  if (code != wire::CMD_AUTH && code != wire::CMD_EXIT && AnswerUnsupported(code, reply)) return;
   switch (code) {
     case wire::CMD_AUTH:
       Authenticate(session, payload, reply);
@@ -111,21 +124,14 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request, R
       ReadOption(payload, reply);
       return;
     case wire::CMD_OPTIONS_WRQ:
+    case kManufacturerWrite:
       WriteOption(payload, reply);
+      return;
+    case wire::kOptionProbe:
+      AnswerOptionProbe(options_, probe_answer_, payload, reply);
       return;
     case wire::kFirmwareVersion:
       Answer(reply, wire::CMD_ACK_OK, TextPayload(firmware_));
-      return;
-    case wire::CMD_GET_FREE_SIZES:
-      Answer(reply, wire::CMD_ACK_OK, FreeSizesPayload());
-      return;
-    case wire::CMD_ENABLEDEVICE:
-      device_enabled_ = true;
-      Answer(reply, wire::CMD_ACK_OK);
-      return;
-    case wire::CMD_DISABLEDEVICE:
-      device_enabled_ = false;
-      Answer(reply, wire::CMD_ACK_OK);
       return;
     case wire::CMD_PREPARE_DATA:
       PrepareUpload(session, payload, reply);
@@ -144,12 +150,36 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request, R
       return;
     case wire::CMD_FREE_DATA:
       session.upload.Free();
+      bulk_.Release(session.id);
       Answer(reply, wire::CMD_ACK_OK);
       return;
     default:
+      if (logs_.Answer(request,
+                       {options_, bulk_,
+                        [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); }},
+                       reply)) {
+        return;
+      }
+      if (users_.Handle(code, payload, bulk_, reply)) return;
+      if (bulk_.Answer(session.id, request, reply)) return;
+      if (info_.Handle(code, payload, reply)) return;
+      if (control_.Handle(code, payload, reply)) return;
+      if (events_.Handle(session, request, reply)) return;
       Answer(reply, wire::CMD_ACK_UNKNOWN);
       return;
   }
+}
+
+bool TerminalModel::AnswerUnsupported(uint16_t code, Reply& reply) const {
+  if (unknown_commands_.contains(code)) {
+    Answer(reply, wire::CMD_ACK_UNKNOWN);
+    return true;
+  }
+  if (refused_commands_.contains(code)) {
+    Answer(reply, wire::CMD_ACK_ERROR);
+    return true;
+  }
+  return false;
 }
 
 void TerminalModel::Authenticate(Session& session, std::span<const uint8_t> payload, Reply& reply) {
@@ -181,7 +211,18 @@ void TerminalModel::WriteOption(std::span<const uint8_t> payload, Reply& reply) 
     Answer(reply, wire::CMD_ACK_ERROR);
     return;
   }
-  options_.Set(assignment->first, assignment->second);
+  const auto& [name, sent] = *assignment;
+  std::string value = sent;
+  const bool has_os = !options_.Get("~OS").value_or(std::string()).empty();
+  if (ArrivesScrambled(name, has_os)) {
+    const auto plain = UnscrambleValue(sent);
+    if (!plain) {
+      Answer(reply, wire::CMD_ACK_ERROR);
+      return;
+    }
+    value = *plain;
+  }
+  options_.Set(name, value);
   Answer(reply, wire::CMD_ACK_OK);
 }
 
@@ -226,7 +267,73 @@ std::vector<uint8_t> TerminalModel::LastUploadParameters() const {
 
 bool TerminalModel::DeviceEnabled() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return device_enabled_;
+  return control_.enabled;
+}
+
+std::vector<ControlCommand> TerminalModel::ControlCommands() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return control_.received;
+}
+
+void TerminalModel::ClearControlCommands() {
+  std::lock_guard<std::mutex> lock(mu_);
+  control_.received.clear();
+}
+
+int TerminalModel::RestartCount() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return control_.restarts;
+}
+
+uint32_t TerminalModel::ClockPacked() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return info_.clock.Now();
+}
+
+void TerminalModel::SetClockPacked(uint32_t packed) {
+  std::lock_guard<std::mutex> lock(mu_);
+  info_.clock.Set(packed);
+}
+
+uint32_t TerminalModel::StorageWord(int word) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (word < 0 || static_cast<size_t>(word) >= info_.storage.size()) return 0;
+  return info_.storage[static_cast<size_t>(word)];
+}
+
+void TerminalModel::SetStorageWord(int word, uint32_t value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (word < 0 || static_cast<size_t>(word) >= info_.storage.size()) return;
+  info_.storage[static_cast<size_t>(word)] = value;
+}
+
+void TerminalModel::SetPinWidth(int8_t width) {
+  std::lock_guard<std::mutex> lock(mu_);
+  info_.pin_width = width;
+}
+
+void TerminalModel::SetDeviceStatus(int32_t status) {
+  std::lock_guard<std::mutex> lock(mu_);
+  info_.device_status = status;
+}
+
+void TerminalModel::SetDoorState(uint8_t state) {
+  std::lock_guard<std::mutex> lock(mu_);
+  control_.door_state = state;
+}
+
+void TerminalModel::SetMachineState(uint16_t state) {
+  std::lock_guard<std::mutex> lock(mu_);
+  control_.machine_state = state;
+}
+
+void TerminalModel::SetCommandRefused(uint16_t code, bool refused) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (refused) {
+    refused_commands_.insert(code);
+  } else {
+    refused_commands_.erase(code);
+  }
 }
 
 size_t TerminalModel::SessionCount() const {

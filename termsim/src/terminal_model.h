@@ -5,14 +5,21 @@
 
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "bulk_terminal.h"
+#include "control_commands.h"
+#include "device_info_commands.h"
+#include "log_commands.h"
 #include "option_store.h"
 #include "platform/socket.h"
 #include "reply.h"
 #include "session_table.h"
+#include "terminal_events.h"
 #include "termsim/simulator.h"
+#include "user_commands.h"
 #include "wire/packet.h"
 
 namespace termsim {
@@ -33,6 +40,28 @@ class TerminalModel {
   bool DeviceEnabled() const;
   size_t SessionCount() const;
 
+  std::vector<ControlCommand> ControlCommands() const;
+  void ClearControlCommands();
+  int RestartCount() const;
+  uint32_t ClockPacked() const;
+  void SetClockPacked(uint32_t packed);
+  uint32_t StorageWord(int word) const;
+  void SetStorageWord(int word, uint32_t value);
+  void SetPinWidth(int8_t width);
+  void SetDeviceStatus(int32_t status);
+  void SetDoorState(uint8_t state);
+  void SetMachineState(uint16_t state);
+  void SetCommandRefused(uint16_t code, bool refused);
+
+  // Bulk data sets and their faults; locks for itself.
+  BulkTerminal& bulk() { return bulk_; }
+  // The attendance and operation logs; locks for itself.
+  LogTerminal& logs() { return logs_; }
+  // Event registrations and the real-time log; locks for itself.
+  TerminalEvents& events() { return events_; }
+  // The user table and the user commands; locks for itself.
+  UserCommands& users() { return users_; }
+
  private:
   Reply Connect(const wire::PacketView& request, const platform::net::SockAddrV4& client);
   // Fills code and payload of the answer to one command of `session`.
@@ -40,6 +69,9 @@ class TerminalModel {
   void Authenticate(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void ReadOption(std::span<const uint8_t> payload, Reply& reply) const;
   void WriteOption(std::span<const uint8_t> payload, Reply& reply);
+  // Firmware that lacks a command, or a command the terminal turns down:
+  // true when `reply` holds that answer.
+  bool AnswerUnsupported(uint16_t code, Reply& reply) const;
   void PrepareUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void TakeUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
 
@@ -48,7 +80,15 @@ class TerminalModel {
   const uint32_t comm_password_;
   OptionStore options_;
   SessionTable sessions_;
-  bool device_enabled_ = true;
+  const ProbeAnswer probe_answer_;
+  const std::set<uint16_t> unknown_commands_;
+  std::set<uint16_t> refused_commands_;
+  DeviceInfo info_;
+  DeviceControl control_;
+  BulkTerminal bulk_;
+  LogTerminal logs_;
+  TerminalEvents events_;
+  UserCommands users_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

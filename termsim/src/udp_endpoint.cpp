@@ -15,12 +15,14 @@ constexpr size_t kReceiveBytes = 65536;
 
 }  // namespace
 
-bool UdpEndpoint::Start(const std::string& address, uint16_t port, Handler handler) {
+bool UdpEndpoint::Start(const std::string& address, uint16_t port, Handler handler, bool shared) {
   if (running()) return false;
   net::SockAddrV4 local;
   if (net::ResolveHostV4(address.c_str(), port, &local) != 0) return false;
   net::Socket socket = net::Socket::Open(net::Socket::Kind::kDatagram);
-  if (!socket.Valid() || socket.Bind(local) != 0) return false;
+  if (!socket.Valid()) return false;
+  if (shared && socket.SetReuseAddress(true) != 0) return false;
+  if (socket.Bind(local) != 0) return false;
   net::SockAddrV4 bound;
   if (socket.LocalAddress(&bound) != 0) return false;
 

@@ -22,8 +22,10 @@ class UdpEndpoint {
   ~UdpEndpoint() { Stop(); }
 
   // Binds address:port (0: any free port) and starts receiving; every
-  // datagram goes to `handler` on the receive thread. False on failure.
-  bool Start(const std::string& address, uint16_t port, Handler handler);
+  // datagram goes to `handler` on the receive thread. `shared` lets other
+  // sockets bind the same address and port (all of them receive broadcasts
+  // to it). False on failure.
+  bool Start(const std::string& address, uint16_t port, Handler handler, bool shared = false);
   void Stop();
   bool running() const { return running_.load(); }
   uint16_t port() const;

@@ -7,19 +7,108 @@
 // assert what crossed the wire, and it injects faults on demand.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "termsim/logs.h"
+
 namespace termsim {
+
+// A wall-clock moment as the terminal keeps it.
+struct DateTime {
+  int year = 2000;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+// The terminals' 32-bit time stamp: every month counts 31 days, years count
+// from 2000.
+uint32_t PackTime(const DateTime& t);
+DateTime UnpackTime(uint32_t packed);
+
+// How the terminal answers the option probe (command 501).
+enum class ProbeAnswer {
+  kValues,   // "key=value" for every asked key it has, joined by ","
+  kUnknown,  // CMD_ACK_UNKNOWN: firmware without the probe
+  kError,    // CMD_ACK_ERROR
+  kEmpty,    // CMD_ACK_OK with an empty text
+  kGarbage,  // CMD_ACK_OK with a text that holds no "key=value"
+};
 
 struct Profile {
   std::string firmware = "Ver 6.60 Oct 26 2009";  // answer to command 1100
   uint32_t comm_password = 0;                      // 0: no authentication
   std::map<std::string, std::string> options;      // option store (name -> value)
+
+  std::string device_firmware;  // answer to command 10019; empty: `firmware`
+  ProbeAnswer option_probe = ProbeAnswer::kValues;
+  int8_t pin_width = 5;        // answer to command 69
+  int32_t device_status = 0;   // "~DeviceStatus" in the answer to command 2998
+  uint8_t door_state = 0;      // answer to command 75
+  uint16_t machine_state = 0;  // answer to command 64 (in the reply's connection word)
+  DateTime clock{2024, 1, 15, 8, 30, 0};
+  bool clock_runs = false;  // a standing clock keeps tests exact
+  // Storage counters of command 50 by word number, over the built-in ones.
+  std::map<int, uint32_t> storage;
+  // Commands this firmware does not know (CMD_ACK_UNKNOWN) or turns down
+  // (CMD_ACK_ERROR).
+  std::set<uint16_t> unknown_commands;
+  std::set<uint16_t> refused_commands;
+  // Device search: the MAC address and IP address the answer reports (an
+  // empty IP: the address the terminal listens on); `search_answer`, when
+  // set, is sent instead of the composed answer.
+  std::string mac = "00:17:61:10:20:30";
+  std::string search_ip;
+  std::string search_answer;
+
+  // Built-in terminals: firmware below "Ver 5.04" without the option probe,
+  // the PIN width, device status and device-firmware commands, and without
+  // "~OS" (so '~' option values arrive scrambled); a black-and-white
+  // "Ver 6.60 Oct 26 2009" fingerprint terminal; a colour-screen (TFT)
+  // fingerprint and face terminal.
+  static Profile Old();
+  static Profile Ver660();
+  static Profile Tft();
+
+  friend bool operator==(const Profile&, const Profile&) = default;
 };
+
+// Applies one "key=value" profile setting (see README, "Terminal
+// profiles"): firmware, device_firmware, password, pin_width,
+// device_status, door_state, machine_state, clock ("YYYY-MM-DD hh:mm:ss"),
+// clock_runs, option_probe (values|unknown|error|empty|garbage),
+// unknown_commands and refused_commands (comma lists), mac, search_ip,
+// search_answer, storage.WORD=VALUE and option.NAME=VALUE. False with a
+// reason in `error` when the line makes no sense.
+bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string* error);
+
+// Reads a profile file of setting lines (blank lines and lines starting
+// with '#' are skipped) over `profile`. False with the file name, line
+// number and reason in `error`.
+bool LoadProfile(const std::string& path, Profile* profile, std::string* error);
+
+// A built-in profile by name ("old", "ver660", "tft"), or a profile file.
+bool ProfileByName(const std::string& name_or_path, Profile* profile, std::string* error);
+
+// A control command as the terminal received it.
+struct ControlCommand {
+  uint16_t code = 0;
+  std::vector<uint8_t> data;
+  friend bool operator==(const ControlCommand&, const ControlCommand&) = default;
+};
+
+// The port terminals answer device searches on.
+inline constexpr uint16_t kSearchPort = 65535;
 
 // A packet as the terminal received it.
 struct ReceivedPacket {
@@ -47,6 +136,119 @@ struct Faults {
   double drop_ratio = 0.0;     // drop each reply with this probability
   uint32_t seed = 1;           // for drop_ratio
 };
+
+// Bulk data: data sets the terminal hands out by streamed reads (the data
+// set's command answered CMD_PREPARE_DATA and numbered chunks), buffered
+// reads (CMD_QUERY_DATA, CMD_READ_DATA, CMD_FREE_DATA) and piecewise reads
+// (a record count, then blocks of records by command 2018, closed by 2019).
+
+// How the terminal sends bulk data.
+struct BulkOptions {
+  bool compress = false;        // buffered reads: data prepared LZO1X-compressed
+  bool buffered_reads = true;   // false: firmware without CMD_QUERY_DATA (CMD_ACK_UNKNOWN)
+  bool inline_queries = false;  // a data set that fits one packet comes with the query's answer
+  uint32_t chunk_size = 1024;   // bytes per data packet (at most 1024 on UDP)
+  // Pace of the data packets: this many back to back, then a pause. The
+  // default (about 16 MB/s) is a fast terminal that still never floods a
+  // host's socket queue while the host pauses after a send.
+  uint32_t burst_packets = 16;
+  uint32_t burst_pause_ms = 1;
+};
+
+// How one transfer goes wrong. A transfer is one answer that streams data:
+// a prepare reply with its numbered chunks (a streamed read, or a memory
+// read too big for one packet), or a large block (command 2018) with its
+// data packets. Indexes count data packets from 0.
+struct TransferFaults {
+  std::set<uint32_t> lose;     // never sent
+  std::set<uint32_t> corrupt;  // sent with a damaged checksum
+  std::set<uint32_t> repeat;   // sent twice
+  int64_t silent_after = -1;   // only this many data packets go out, nothing after (-1: all)
+  uint32_t announce_extra = 0;  // the announced size is this much above what is sent
+  bool reversed = false;        // data packets go out last first
+  // Sent instead of the data set, as if it had changed since the last request.
+  std::optional<std::vector<uint8_t>> data;
+};
+
+struct BulkFaults {
+  std::vector<TransferFaults> transfers;  // the next transfers, in order; later ones go clean
+  int misread_blocks = 0;                 // next N memory reads serve one byte changed
+  int short_inline_reads = 0;             // next N memory reads sent inline lack their last byte
+  // Memory reads of more bytes than this always stream, with the last chunk
+  // damaged (-1: off).
+  int64_t damage_blocks_above = -1;
+  int64_t size_delta = 0;  // added to the data size the query's answer announces
+};
+
+// Real-time events. A host registers with command 500 and a 32-bit mask;
+// the terminal then pushes every event whose kind has its bit in the mask
+// (kind k has bit k; kinds from 31 up share bit 31) as a packet with code
+// 500, the kind in the connection field and the terminal's own event counter
+// (from 1, never 0) as the sequence number, and sends it again until the
+// host acknowledges it. Hosts may also poll the real-time log (command 90).
+inline constexpr uint16_t kEventVerification = 1;
+inline constexpr uint16_t kEventKeyPress = 3;
+inline constexpr uint16_t kEventDoor = 4;
+inline constexpr uint16_t kEventAlarm = 5;
+inline constexpr uint16_t kEventEnrolment = 6;
+constexpr uint32_t EventMaskBit(uint16_t kind) { return kind < 31 ? 1u << kind : 1u << 31; }
+
+struct EventSettings {
+  uint32_t resend_ms = 1000;  // an unacknowledged event goes out again after this
+  int max_resends = 3;
+  int missed_acks = 0;  // the next N acknowledgements go unnoticed (the event is resent)
+  // Added to the byte count of every poll answer, without adding bytes.
+  uint32_t poll_count_excess = 0;
+};
+
+struct EventPushCounts {
+  size_t sent = 0;          // event packets sent, resends included
+  size_t resent = 0;
+  size_t acknowledged = 0;  // acknowledgements taken
+  size_t missed = 0;        // acknowledgements let go unnoticed (EventSettings::missed_acks)
+  size_t pending = 0;       // events still waiting for their acknowledgement
+};
+
+struct RealtimePollCounts {
+  size_t polls = 0;     // poll commands answered
+  size_t repeated = 0;  // polls that asked for the last batch again (same sequence number)
+  uint32_t last_sequence = 0;
+};
+
+// Users. A terminal keeps one user table and sends it in the layout its
+// firmware implies: 16-byte records below "Ver 5.04", 72-byte records on
+// colour-screen terminals ("~Platform" containing "TFT"), 28-byte records
+// otherwise, each table led by its 32-bit byte count.
+struct User {
+  uint16_t pin = 0;      // the terminal's internal number, 1-65534
+  uint32_t pin2 = 0;     // the number people see (28-byte layout)
+  std::string id_text;   // up to 24 characters (72-byte layout); empty: the
+                         // user is known by its PIN2, or its PIN, in decimal
+  std::string name;      // up to 24 characters (8 in the narrow layouts)
+  std::string password;  // up to 8 characters (5 in the narrow layouts)
+  uint8_t privilege = 0;  // the privilege byte as stored (bit 0: disabled)
+  uint32_t card = 0;
+  uint8_t card_extra = 0;  // the fifth card byte of the 28-byte layout
+  uint8_t group = 1;
+  uint16_t tz_mode = 0;  // 1: the user has time zones of its own, else its group's
+  std::array<uint16_t, 3> time_zones{};
+  uint8_t verify_style = 0;
+  std::vector<uint8_t> id_card;  // identity-card data
+  friend bool operator==(const User&, const User&) = default;
+};
+
+// `count` users with PINs 1 to count and PIN2s, ID texts, names, passwords,
+// privileges, cards, groups and time zones drawn from `seed` (the same seed
+// gives the same users).
+std::vector<User> GenerateUsers(size_t count, uint32_t seed);
+
+// A user file holds one user per line as tab-separated key=value fields
+// (pin, pin2, id, name, password, privilege, card, card_extra, group,
+// tz_mode, tz as "a,b,c", verify, id_card in hexadecimal); blank lines and
+// lines starting with '#' are skipped. False with the line number and the
+// reason in `error`.
+bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* error);
+bool SaveUsers(const std::string& path, const std::vector<User>& users, std::string* error);
 
 class Simulator {
  public:
@@ -78,12 +280,97 @@ class Simulator {
 
   // False after CMD_DISABLEDEVICE, true again after CMD_ENABLEDEVICE.
   bool DeviceEnabled() const;
+
+  // Control commands (enable, disable, restart, unlock, LCD, sound,
+  // enrolment, verification ...) in the order they arrived.
+  std::vector<ControlCommand> ControlCommands() const;
+  void ClearControlCommands();
+  // How often the terminal restarted on command (1004).
+  int RestartCount() const;
+
+  // The terminal's clock as a packed time stamp.
+  uint32_t ClockPacked() const;
+  void SetClockPacked(uint32_t packed);
+
+  // Storage counters answered to command 50, by word number (0 to 24).
+  uint32_t StorageWord(int word) const;
+  void SetStorageWord(int word, uint32_t value);
+
+  void SetPinWidth(int8_t width);
+  void SetDeviceStatus(int32_t status);
+  void SetDoorState(uint8_t state);
+  void SetMachineState(uint16_t state);
+  // Makes the terminal turn a command down with CMD_ACK_ERROR, or accept it
+  // again.
+  void SetCommandRefused(uint16_t code, bool refused);
+
+  // The attendance and operation logs (termsim/logs.h). Setting a log, even
+  // an empty one, makes the terminal answer the log commands from it; every
+  // record set counts as new, appended ones are new too.
+  void SetAttendanceLog(std::vector<AttendanceRecord> records);
+  void AppendAttendanceLog(std::vector<AttendanceRecord> records);
+  std::vector<AttendanceRecord> AttendanceLog() const;
+  void SetAttendanceLayout(AttLogLayout layout);
+  void SetOpLog(std::vector<OpLogRecord> records);
+  void AppendOpLog(std::vector<OpLogRecord> records);
+  std::vector<OpLogRecord> OpLog() const;
+  void SetOpLogLayout(OpLogLayout layout);
+
+  // Answers device searches on address:port, as a terminal does on port
+  // 65535 of its address. An empty address: the one StartUdp listens on.
+  // Several simulators may share one address (a broadcast address such as
+  // 127.255.255.255), each answering. False on failure.
+  bool StartSearchResponder(const std::string& address = "", uint16_t port = kSearchPort);
+  // Search probes received.
+  size_t SearchProbeCount() const;
   // Conversations the terminal currently keeps (CMD_EXIT ends one).
   size_t SessionCount() const;
 
   // Sends a datagram as it is (e.g. an event packet, or garbage) to the
   // address the last packet came from. False when nothing has come yet.
   bool SendRaw(std::vector<uint8_t> datagram);
+
+  // Bulk data. A data set answers `command` when the request (the command's
+  // data; for a buffered read the 8 parameter bytes of the query) begins
+  // with `request_prefix`; an empty prefix matches any request, the longest
+  // matching prefix wins.
+  void SetDataSet(uint16_t command, std::vector<uint8_t> request_prefix,
+                  std::vector<uint8_t> bytes);
+  // Records read piecewise with `command`: its answer is their count, and
+  // command 2018 fetches ranges of them.
+  void SetRecordSet(uint16_t command, std::vector<std::vector<uint8_t>> records);
+  void ClearDataSets();
+  void SetBulkOptions(const BulkOptions& options);
+  void SetBulkFaults(const BulkFaults& faults);
+  // Data prepared for hosts and not yet released (CMD_FREE_DATA, 2019).
+  size_t PreparedCount() const;
+
+  // Real-time events (see EventSettings).
+  void SetEventSettings(const EventSettings& settings);
+  // Pushes an event to every host registered for its kind. Returns the
+  // counter it carries.
+  uint16_t PushEvent(uint16_t kind, std::vector<uint8_t> payload);
+  // Hosts currently registered for events of `kind`.
+  size_t EventListeners(uint16_t kind) const;
+  // The mask of the last registration (0 before any).
+  uint32_t RegisteredMask() const;
+  EventPushCounts EventCounts() const;
+  // Queues a record of the real-time log; the payload is cut or padded to
+  // the record size, which depends on the terminal (RealtimeRecordSize).
+  void AddRealtimeRecord(uint16_t code, std::vector<uint8_t> payload);
+  size_t RealtimeRecordSize() const;
+  RealtimePollCounts RealtimePolls() const;
+
+  // The user table (see User); later users replace earlier ones with the
+  // same PIN, PINs 0 and 65535 are left out.
+  void SetUsers(std::vector<User> users);
+  // The users, by PIN.
+  std::vector<User> Users() const;
+  std::optional<User> FindUser(uint16_t pin) const;
+  // The user table as the terminal sends it: byte count, then the records.
+  std::vector<uint8_t> UserTableBytes() const;
+  // Data kinds cleared with command 14, in order (0: everything).
+  std::vector<int> ClearedDataKinds() const;
 
  private:
   struct Impl;

@@ -1,0 +1,59 @@
+// The terminal's user commands: the user table download, user writes and
+// deletions, clearing data, groups, time zones, verification styles and
+// identity-card data. Thread-safe: the receive loop calls Handle while tests
+// look at or replace the table.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "bulk_terminal.h"
+#include "reply.h"
+#include "termsim/simulator.h"
+#include "user_table.h"
+
+namespace termsim {
+
+class UserCommands {
+ public:
+  explicit UserCommands(const Profile& profile);
+
+  // True when `code` is a user command; `reply` then holds the answer. A
+  // buffered read of the user table is answered CMD_ACK_ERROR while the
+  // table is empty; otherwise the current table is handed to `bulk`, which
+  // serves the read (the result is then false).
+  bool Handle(uint16_t code, std::span<const uint8_t> data, BulkTerminal& bulk, Reply& reply);
+
+  void SetUsers(std::vector<User> users);
+  std::vector<User> Users() const;
+  std::optional<User> FindUser(uint16_t pin) const;
+  std::vector<uint8_t> TableBytes() const;
+  std::vector<int> ClearedKinds() const;
+
+ private:
+  bool AnswerTableQuery(std::span<const uint8_t> query, BulkTerminal& bulk, Reply& reply);
+  void Delete(std::span<const uint8_t> data, Reply& reply);
+  void DeleteByText(std::span<const uint8_t> data, Reply& reply);
+  void ClearData(std::span<const uint8_t> data, Reply& reply);
+  void ClearAdministrators(Reply& reply);
+  void GetGroup(std::span<const uint8_t> data, Reply& reply);
+  void SetGroup(std::span<const uint8_t> data, Reply& reply);
+  void GetTimeZones(std::span<const uint8_t> data, Reply& reply);
+  void SetTimeZones(std::span<const uint8_t> data, Reply& reply);
+  void SetVerifyStyle(std::span<const uint8_t> data, Reply& reply);
+  void GetVerifyStyle(std::span<const uint8_t> data, Reply& reply);
+  void DeleteVerifyStyle(std::span<const uint8_t> data, Reply& reply);
+  void SetIdCard(std::span<const uint8_t> data, Reply& reply);
+  void GetIdCard(std::span<const uint8_t> data, Reply& reply);
+  void DeleteIdCard(std::span<const uint8_t> data, Reply& reply);
+
+  mutable std::mutex mu_;
+  const UserRecordLayout layout_;
+  UserTable table_;
+  std::vector<int> cleared_;
+};
+
+}  // namespace termsim
