@@ -23,9 +23,239 @@ extern "C" {
 
 typedef void* DEVAPI_HANDLE;
 
+/* Receives the terminal's pushed events on the engine's reader thread:
+ * (event context given at connect, event kind, payload length, payload). */
+typedef void (*DEVAPI_EVENT_CALLBACK)(void* context, uint16_t event, int32_t length,
+                                      const uint8_t* payload);
+
+/* ==== Session handle and connection (session) ====
+ *
+ * Every function that takes a handle returns -1 for a null handle, and also
+ * for a handle that was closed (Q_Close, a successful Q_RebootDevice) or was
+ * never returned by a connect: the library keeps a registry of live
+ * sessions, so a stale handle is never dereferenced. Then it clears the
+ * engine's cancel flag and talks to the terminal.
+ *
+ * Names: the functions traditionally exported under decorated names
+ * (_Q_Name@N) are exported here under their plain names Q_Name (no plain
+ * function of the same name exists, so there is no clash). */
+
+/* Connect functions: a new handle, or null on failure (Q_LastError(NULL)
+ * then tells the engine's reason). */
+DEVAPI_API DEVAPI_HANDLE Q_Connect_NET(const char* address, int32_t port,
+                                       DEVAPI_EVENT_CALLBACK callback, void* context,
+                                       int32_t comm_password);
+DEVAPI_API DEVAPI_HANDLE Q_Connect_NETEX(const char* address, int32_t port,
+                                         DEVAPI_EVENT_CALLBACK callback, void* context,
+                                         int32_t comm_password);
+/* Serial line. A baud rate of 0 fails at once; a phone text (modem) longer
+ * than 19 characters gives null and nothing is opened. `phone` may be null or
+ * empty (no modem). */
+DEVAPI_API DEVAPI_HANDLE Q_Connect_COM(const char* port, int32_t device_number, int32_t baud,
+                                       DEVAPI_EVENT_CALLBACK callback, void* context,
+                                       int32_t comm_password, const char* phone);
+DEVAPI_API DEVAPI_HANDLE Q_Connect_USB(int32_t device_number, DEVAPI_EVENT_CALLBACK callback,
+                                       void* context, int32_t comm_password);
+/* The callback argument is ignored: this transport delivers no events. */
+DEVAPI_API DEVAPI_HANDLE Q_Connect_USB_STD(int32_t device_number,
+                                           DEVAPI_EVENT_CALLBACK ignored, void* context,
+                                           int32_t comm_password);
+/* `peer_limit` (may be null) receives "~MaxP2PConnCnt" when the peer refuses
+ * because too many peers are connected. */
+DEVAPI_API DEVAPI_HANDLE Q_Connect_P4P(const char* peer, DEVAPI_EVENT_CALLBACK callback,
+                                       void* context, int32_t comm_password,
+                                       int32_t* peer_limit);
+
+/* Ends the session: 1; -1 for a null, closed or unknown handle. */
+DEVAPI_API int32_t Q_Close(DEVAPI_HANDLE handle);
+/* The engine's last error of the session (then cleared); with a null (or
+ * closed) handle the reason of the last failed connect. */
+DEVAPI_API int32_t Q_LastError(DEVAPI_HANDLE handle);
+/* The engine's link status (0, or the last line failure). */
+DEVAPI_API int32_t Q_ConnectStatus(DEVAPI_HANDLE handle);
+/* _Q_SetCommuTimeOut@8: both time-outs = seconds x 1000 (seconds above
+ * 2147483 are taken as 2147483); a negative value changes nothing. 1. */
+DEVAPI_API int32_t Q_SetCommuTimeOut(DEVAPI_HANDLE handle, int32_t seconds);
+/* Kind 1: value 0 makes user privileges pass unconverted. 1. */
+DEVAPI_API int32_t Q_SetParameters(DEVAPI_HANDLE handle, int32_t kind, int32_t value);
+/* Abandons the exchange running on the handle in another thread. */
+DEVAPI_API void Q_CancelByUser(DEVAPI_HANDLE handle);
 /* Copies the SDK version text with its terminator: 13 bytes, so the buffer
  * must hold at least 13. */
 DEVAPI_API int32_t Q_GetSDKVersion(char* version);
+/* *is_tft = 1 for a colour-screen terminal, else 0 (0 also for -1). */
+DEVAPI_API int32_t Q_IsTFTMachine(DEVAPI_HANDLE handle, int32_t* is_tft);
+
+/* ==== Options and device information (options) ====
+ *
+ * Text outputs: every text written into a caller's buffer is terminated and
+ * never longer than the terminal's reply held. Minimum caller sizes:
+ *   Q_GetSysOption value                      1024 bytes
+ *   Q_GetDeviceStrInfo and the single-item
+ *   text reads (serial number, product name,
+ *   vendor, sensor SN, Wiegand format, custom
+ *   data, IP address)                          200 bytes
+ *   Q_GetFirmwareVersion,
+ *   Q_GetDeviceFirmwareVersion                  50 bytes
+ *   Q_GetDeviceInfo type 8999 (raw read)       100 bytes
+ * Writes: an option request name=value (after scrambling, which more than
+ * doubles the value) must fit its 140-byte request with the terminator:
+ * anything longer gives 4 and nothing is sent. An empty or null name gives
+ * 4. A null output pointer gives 4. */
+
+DEVAPI_API int32_t Q_GetSysOption(DEVAPI_HANDLE handle, const char* name, char* value);
+DEVAPI_API int32_t Q_SetSysOption(DEVAPI_HANDLE handle, const char* name, const char* value);
+/* As Q_SetSysOption, with command 2999. */
+DEVAPI_API int32_t Q_SetManufacturerData(DEVAPI_HANDLE handle, const char* name,
+                                         const char* value);
+DEVAPI_API int32_t Q_RefreshOptions(DEVAPI_HANDLE handle);
+/* Sends `command` with a, b, c as three 32-bit values; the reply is dropped. */
+DEVAPI_API int32_t Q_SendBackgroundCMD(DEVAPI_HANDLE handle, int32_t command, int32_t a,
+                                       int32_t b, int32_t c);
+
+/* Numbered information (types 1-81 name options). Special types of
+ * Q_GetDeviceInfo: -6 (command 14; the first byte of *value is sent, up to 4
+ * reply bytes come back in it), -5 (command 7 into the buffer `value`, whose
+ * second 32-bit word gives its size in bytes, at least 8), -4 .. -1 (engine
+ * handle, session handle, devwire and devapi module handles: only their low
+ * 32 bits fit, result 4), 8999 (raw read: `value` is a 100-byte buffer
+ * holding an option name, the reply name=value comes back in it).
+ * Q_SetDeviceInfo takes the type modulo 10000; its type 8999 (raw write of a
+ * name=value text whose address is the value) cannot carry an address in a
+ * 32-bit value on a 64-bit host and gives 4 there (use Q_SetSysOption). */
+DEVAPI_API int32_t Q_GetDeviceInfo(DEVAPI_HANDLE handle, int32_t type, int32_t* value);
+DEVAPI_API int32_t Q_SetDeviceInfo(DEVAPI_HANDLE handle, int32_t type, int32_t value);
+DEVAPI_API int32_t Q_GetDeviceStrInfo(DEVAPI_HANDLE handle, int32_t type, char* text);
+
+/* Single items. */
+DEVAPI_API int32_t Q_GetSerialNumber(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetProductName(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetVendor(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetSensorSN(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetWiegandFmt(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_ReadCustData(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetIPAddress(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_GetLanguage(DEVAPI_HANDLE handle, int32_t* language);
+/* Port and device number come back as unsigned 16-bit values. */
+DEVAPI_API int32_t Q_GetDevicePort(DEVAPI_HANDLE handle, int32_t* port);
+DEVAPI_API int32_t Q_GetDeviceNumber(DEVAPI_HANDLE handle, int32_t* number);
+DEVAPI_API int32_t Q_GetACFun(DEVAPI_HANDLE handle, int32_t* value);
+DEVAPI_API int32_t Q_SetLanguage(DEVAPI_HANDLE handle, int32_t language);
+DEVAPI_API int32_t Q_SetIPAddress(DEVAPI_HANDLE handle, const char* address);
+/* Port and device number are taken as unsigned 16-bit values. */
+DEVAPI_API int32_t Q_SetDevicePort(DEVAPI_HANDLE handle, int32_t port);
+DEVAPI_API int32_t Q_SetDeviceNumber(DEVAPI_HANDLE handle, int32_t number);
+DEVAPI_API int32_t Q_SetDeviceCommPwd(DEVAPI_HANDLE handle, int32_t password);
+DEVAPI_API int32_t Q_SetWiegandFmt(DEVAPI_HANDLE handle, const char* format);
+/* "~CustData", never scrambled. */
+DEVAPI_API int32_t Q_WriteCustData(DEVAPI_HANDLE handle, const char* data);
+
+/* The terminal's version text as it sends it (not normalised). */
+DEVAPI_API int32_t Q_GetFirmwareVersion(DEVAPI_HANDLE handle, char* text);
+/* _Q_GetDeviceFirmwareVersion@8: command 10019; leaves the cancel flag. */
+DEVAPI_API int32_t Q_GetDeviceFirmwareVersion(DEVAPI_HANDLE handle, char* text);
+/* _Q_IsNewFirmwareMachine@8: *is_new = 1 when "~Platform" contains "RVM". */
+DEVAPI_API int32_t Q_IsNewFirmwareMachine(DEVAPI_HANDLE handle, int32_t* is_new);
+/* pair[0] = fingerprint algorithm version, pair[1] = face algorithm version. */
+DEVAPI_API int32_t Q_GetKeyOptions(DEVAPI_HANDLE handle, int32_t* pair);
+DEVAPI_API int32_t Q_GetTime(DEVAPI_HANDLE handle, int32_t* year, int32_t* month, int32_t* day,
+                             int32_t* hour, int32_t* minute, int32_t* second);
+/* The year is sent modulo 100 (2130 as 2030). Month 1-12, day 1-31, hour
+ * 0-23, minute and second 0-59 and a year >= 0, else 4 and nothing sent. */
+DEVAPI_API int32_t Q_SetTime(DEVAPI_HANDLE handle, int32_t year, int32_t month, int32_t day,
+                             int32_t hour, int32_t minute, int32_t second);
+/* *width = 5 first; a terminal that does not answer at all stops the ten
+ * attempts early (-2, width 5). */
+DEVAPI_API int32_t Q_GetPINWidth(DEVAPI_HANDLE handle, int32_t* width);
+/* 1 card-only terminal, 2 terminal with a card reader, 0 none. */
+DEVAPI_API int32_t Q_GetCardFun(DEVAPI_HANDLE handle, int32_t* card_fun);
+/* Storage counters, index 1-24 (3/21 stored fingerprints/faces, 7/22 their
+ * capacities); another index gives 4 before anything else. */
+DEVAPI_API int32_t Q_GetDeviceStatus(DEVAPI_HANDLE handle, int32_t index, int32_t* value);
+/* The value of "~DeviceStatus" of command 2998; 0 on any failure. */
+DEVAPI_API int32_t Q_QueryDevStatus(DEVAPI_HANDLE handle);
+
+/* ==== Device control commands (control commands) ==== */
+
+DEVAPI_API int32_t Q_EnableDevice(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_DisableDevice(DEVAPI_HANDLE handle, int32_t value);
+/* On success the session is closed: the handle is no longer valid. */
+DEVAPI_API int32_t Q_RebootDevice(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_PowerOffDevice(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_SleepDevice(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_ResumeDevice(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_SuspendDevice(DEVAPI_HANDLE handle);
+/* Not supported: -100 (nothing sent). */
+DEVAPI_API int32_t Q_AutoPowerOff(DEVAPI_HANDLE handle, int32_t value);
+DEVAPI_API int32_t Q_PowerOffTime(DEVAPI_HANDLE handle, int32_t a, int32_t b, int32_t c,
+                                  int32_t d, int32_t e);
+DEVAPI_API int32_t Q_RefreshData(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_Unlock(DEVAPI_HANDLE handle, int32_t delay);
+DEVAPI_API int32_t Q_GetDoorState(DEVAPI_HANDLE handle, int32_t* state);
+/* The user number must fit the terminal's field (0-65535 unless the user
+ * numbers are wide) and the template index 0-255, else 4 and nothing sent.
+ * Failures return the engine's exchange result. */
+DEVAPI_API int32_t Q_StartEnroll(DEVAPI_HANDLE handle, int32_t user, int32_t index);
+/* The ID text: at most 24 characters on colour-screen terminals, else a
+ * decimal number fitting the user-number field; otherwise 4. */
+DEVAPI_API int32_t Q_StartEnrollEx(DEVAPI_HANDLE handle, const char* user_id, int32_t index,
+                                   int32_t flag);
+/* The user number is mapped to the terminal's internal number (which may
+ * read the user table); one that maps outside 0-65535 gives 4 and no
+ * verification is sent. */
+DEVAPI_API int32_t Q_StartVerify(DEVAPI_HANDLE handle, int32_t user, int32_t index);
+DEVAPI_API int32_t Q_StartIdentify(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_CancelOperation(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_QueryState(DEVAPI_HANDLE handle, int32_t* state);
+/* The request (row, column, 0, text, terminator) is cut at 100 bytes. */
+DEVAPI_API int32_t Q_WriteLCD(DEVAPI_HANDLE handle, int32_t row, int32_t column,
+                              const char* text);
+DEVAPI_API int32_t Q_ClearLCD(DEVAPI_HANDLE handle);
+/* Sends duration / 20 as one byte: below 0 counts as 0, above 5119 ms as
+ * 5100 ms (255). */
+DEVAPI_API int32_t Q_Beep(DEVAPI_HANDLE handle, int32_t duration_ms);
+DEVAPI_API int32_t Q_PlayVoice(DEVAPI_HANDLE handle, int32_t first, int32_t second);
+DEVAPI_API int32_t Q_PlayVoiceByIndex(DEVAPI_HANDLE handle, int32_t index);
+DEVAPI_API int32_t Q_EnableClock(DEVAPI_HANDLE handle, int32_t flag);
+/* _Q_SaveCurTime@4, _Q_TurnOffAlarm@4, _Q_CloseAlarm@4: leave the cancel
+ * flag as it is. */
+DEVAPI_API int32_t Q_SaveCurTime(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_TurnOffAlarm(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_CloseAlarm(DEVAPI_HANDLE handle);
+
+/* Finds terminals: `kind` "UDP", "Eth" or "Ethernet" (else -100), `address`
+ * the broadcast address. The result buffer receives one line per terminal,
+ * lines separated by CR LF, always terminated within `size` bytes. Null
+ * kind, address or buffer, or size <= 0: 4. Otherwise the result of the
+ * engine's search: 1 found, 0 none, -1 / -2 / -15104 failures. Lasts at least
+ * 5 seconds. */
+DEVAPI_API int32_t Q_SearchDevice(const char* kind, const char* address, char* result,
+                                  int32_t size);
+
+/* ---- Real-time events ----
+ * Pushed events reach the callback given at connect, on the engine's reader
+ * thread, as (context, event kind, payload length, payload). The payload is
+ * valid only during the call. While the callback runs nothing else is read
+ * from that terminal, so it must return promptly and hand longer work to
+ * another thread. Other calls on the same handle from inside the callback
+ * fail (-2), as their replies would have to be read by the very thread that
+ * runs the callback; Q_Close from inside it is allowed. Q_Close from another
+ * thread waits until a running callback has returned. */
+
+/* Registers for pushed events: command 500 with `mask` (32-bit, passed
+ * through; its bits are the terminal's). 1, or -2 when refused. */
+DEVAPI_API int32_t Q_RegEvent(DEVAPI_HANDLE handle, int32_t mask);
+
+/* Polls the events that occurred since the last poll (command 90). 1; -2 when
+ * the poll failed (the events of the previous poll are gone too); -100 on
+ * firmware below "Ver 6.01" (nothing sent); -101 out of memory. */
+DEVAPI_API int32_t Q_ReadRTLog(DEVAPI_HANDLE handle);
+
+/* The next polled event: its code in *event_code and its payload copied to
+ * `payload`, which must hold 36 bytes on colour-screen terminals, 16 on
+ * firmware above "Ver 6.18 20070807", 14 otherwise. 1; 0 when all are
+ * fetched; 4 for a null pointer. */
+DEVAPI_API int32_t Q_GetRTLog(DEVAPI_HANDLE handle, int32_t* event_code, uint8_t* payload);
 
 /* ---- Fingerprint template containers (version 10) ----
  * Containers may be given scrambled or plain; results are always scrambled.
@@ -46,6 +276,244 @@ DEVAPI_API int32_t FPTOOL_MERGE_TEMPLATE(const unsigned char* const* containers,
 DEVAPI_API int32_t FPTOOL_SPLIT_TEMPLATE(const unsigned char* container,
                                          unsigned char* const* outputs, int32_t* count,
                                          int32_t* lengths);
+
+/* ==== Attendance log ====
+ *
+ * A download fills the session's shared download buffer; the iterators then
+ * walk it record by record (1 per record, 0 at the end, -2 when the
+ * download they start by themselves on an empty view fails; a terminal
+ * without records gives 0). Every download drops the views of other kinds
+ * of data held in that buffer. Output pointers passed as null are skipped.
+ *
+ * Record counts and lengths sent by the terminal are never trusted beyond
+ * the bytes that arrived; a record cut short ends the iteration.
+ *
+ * Names: the decorated functions _Q_ReadTimeLog@52, _Q_ReadNewAttLog@4,
+ * _Q_SSR_GetLogEx@44, _Q_DeleteAttlogBetweenTheDate@52 and
+ * _Q_DeleteAttlogByTime@28 are exported under their plain names. */
+
+/* The whole log (mode 0), or on firmware "Ver 6.01" and later the records
+ * not taken yet (mode 1; mode 2 with the mark of Q_ReadLogEx). 1; 0 no
+ * records; -2 failure. */
+DEVAPI_API int32_t Q_ReadLog(DEVAPI_HANDLE handle, int32_t mode);
+DEVAPI_API int32_t Q_ReadLogEx(DEVAPI_HANDLE handle, int32_t mode, int32_t mark);
+/* flag 0: the whole log; otherwise the latest `count` records (below 1: 0)
+ * from the given moment on. 1; 0; -2. */
+DEVAPI_API int32_t Q_ReadLastestLog(DEVAPI_HANDLE handle, int32_t flag, int32_t year,
+                                    int32_t month, int32_t day, int32_t hour, int32_t minute,
+                                    int32_t second, int32_t count);
+/* Records between two moments. Each moment needs a year of at least 1900,
+ * month <= 12, day <= 31, hour <= 24, minute and second <= 60 (negative
+ * values fail), else -2 before the handle is looked at. 1; 0 no records or
+ * a failed transfer; -1. */
+DEVAPI_API int32_t Q_ReadTimeLog(DEVAPI_HANDLE handle, int32_t start_year, int32_t start_month,
+                                 int32_t start_day, int32_t start_hour, int32_t start_minute,
+                                 int32_t start_second, int32_t end_year, int32_t end_month,
+                                 int32_t end_day, int32_t end_hour, int32_t end_minute,
+                                 int32_t end_second);
+/* The records not taken yet: 1, or the transfer's result (0 or negative). */
+DEVAPI_API int32_t Q_ReadNewAttLog(DEVAPI_HANDLE handle);
+/* The raw database read: the first byte of `buffer` selects the data; the
+ * reply (one packet at most) comes back in `buffer` (`size` bytes). Does
+ * not touch the downloaded views. 1; -2; 4 for a null buffer or size < 1. */
+DEVAPI_API int32_t Q_ReadData(DEVAPI_HANDLE handle, void* buffer, int32_t size);
+
+/* Next record as user number, verify mode, attendance state and time. On
+ * terminals with wide user numbers (Q_GetPINWidth above 5) the compact
+ * records' internal numbers are reported as the users' PIN2. */
+DEVAPI_API int32_t Q_GetLog(DEVAPI_HANDLE handle, int32_t* user, uint8_t* verify_mode,
+                            uint8_t* att_state, int32_t* year, int32_t* month, int32_t* day,
+                            int32_t* hour, int32_t* minute, int32_t* second);
+/* As Q_GetLog, with the work code and the reserved value (both 0 on
+ * terminals without the extended records). */
+DEVAPI_API int32_t Q_GetExtLog(DEVAPI_HANDLE handle, int32_t* user, uint8_t* verify_mode,
+                               uint8_t* att_state, int32_t* year, int32_t* month, int32_t* day,
+                               int32_t* hour, int32_t* minute, int32_t* second,
+                               int32_t* work_code, int32_t* reserved);
+/* Next record of a terminal that names users by ID text. The ID text is
+ * written with at most Q_GetPINWidth's width (at most 24; 10 on terminals
+ * of the 22-byte records) characters, zero-padded to that width and
+ * terminated: `user_id` must hold 25 bytes. Before Q_GetPINWidth was called
+ * the width is 0 and `user_id` is left untouched. */
+DEVAPI_API int32_t Q_SSR_GetLog(DEVAPI_HANDLE handle, char* user_id, uint8_t* verify_mode,
+                                uint8_t* att_state, int32_t* year, int32_t* month, int32_t* day,
+                                int32_t* hour, int32_t* minute, int32_t* second,
+                                int32_t* work_code);
+/* As Q_SSR_GetLog for records with a work-code text, which is written as 25
+ * bytes (24 characters at most, then zeros). Leaves the cancel flag. */
+DEVAPI_API int32_t Q_SSR_GetLogEx(DEVAPI_HANDLE handle, char* user_id, int32_t* verify_mode,
+                                  int32_t* att_state, int32_t* year, int32_t* month,
+                                  int32_t* day, int32_t* hour, int32_t* minute, int32_t* second,
+                                  char* work_code_text);
+
+/* Deletes every attendance record on the terminal. 1; -2. */
+DEVAPI_API int32_t Q_ClearLogData(DEVAPI_HANDLE handle);
+/* Deletes the records between two moments (checked as for Q_ReadTimeLog,
+ * after the handle). 1; -2. */
+DEVAPI_API int32_t Q_DeleteAttlogBetweenTheDate(
+    DEVAPI_HANDLE handle, int32_t start_year, int32_t start_month, int32_t start_day,
+    int32_t start_hour, int32_t start_minute, int32_t start_second, int32_t end_year,
+    int32_t end_month, int32_t end_day, int32_t end_hour, int32_t end_minute, int32_t end_second);
+/* Deletes the records up to a moment (checked as for Q_ReadTimeLog). */
+DEVAPI_API int32_t Q_DeleteAttlogByTime(DEVAPI_HANDLE handle, int32_t year, int32_t month,
+                                        int32_t day, int32_t hour, int32_t minute,
+                                        int32_t second);
+
+/* Writes the raw bytes of a downloaded view, from its cursor to its end, to
+ * `file_name` (replaced): type 1 the attendance records, 2 the user table;
+ * 3, 4 and 5 the attendance tables (rules, departments, time slots). 1; 0
+ * for another type or an empty view (the file is left alone); -2 when the
+ * file cannot be created or the write comes short; 4 for a null or empty
+ * file name. */
+DEVAPI_API int32_t Q_SSR_SaveDate(DEVAPI_HANDLE handle, const char* file_name, int32_t type);
+
+/* ==== Operation log ====
+ * Firmware below "Ver 5.04" keeps no operation log: 0 (Q_SSR_GetOpLog: -2,
+ * its download fails). */
+
+/* The whole log (mode 0) or the records not taken yet (firmware "Ver 6.01"
+ * and later). Refreshes the user table first. 1; 0; -2. */
+DEVAPI_API int32_t Q_ReadOpLog(DEVAPI_HANDLE handle, int32_t mode);
+/* Next record: administrator, operation, four parameters (`params` holds
+ * 4), time. With wide user numbers the compact records' administrator, and
+ * the first parameter of operations 6 to 12 and 30, are reported as PIN2. */
+DEVAPI_API int32_t Q_GetOpLog(DEVAPI_HANDLE handle, int32_t* admin, int32_t* operation,
+                              int32_t* params, int32_t* year, int32_t* month, int32_t* day,
+                              int32_t* hour, int32_t* minute, int32_t* second);
+/* Next record of a terminal that names users by ID text: the two ID texts
+ * (24-byte buffers, at most 23 characters, terminated), the operation, the
+ * time as "MM-DD-YYYY hh:mm" (`time_text` holds 17 bytes) and three
+ * parameters. */
+DEVAPI_API int32_t Q_SSR_GetOpLog(DEVAPI_HANDLE handle, char* admin_id, char* second_id,
+                                  int32_t* operation, char* time_text, int32_t* params);
+/* Records between two moments (years taken modulo 100), chosen by
+ * `selector`, into their own view. 1; 0; -2. */
+DEVAPI_API int32_t Q_ReadOpLogEx(DEVAPI_HANDLE handle, int32_t start_year, int32_t start_month,
+                                 int32_t start_day, int32_t start_hour, int32_t start_minute,
+                                 int32_t start_second, int32_t end_year, int32_t end_month,
+                                 int32_t end_day, int32_t end_hour, int32_t end_minute,
+                                 int32_t end_second, int32_t selector);
+/* Next record of Q_ReadOpLogEx's view (-2 before it was filled), with its
+ * text (`text` holds 24 bytes: at most 23 characters, terminated). */
+DEVAPI_API int32_t Q_GetOpLogEx(DEVAPI_HANDLE handle, int32_t* admin, int32_t* operation,
+                                int32_t* params, int32_t* year, int32_t* month, int32_t* day,
+                                int32_t* hour, int32_t* minute, int32_t* second, char* text);
+/* Deletes every operation record on the terminal. 1; -2. */
+DEVAPI_API int32_t Q_ClearOpLogData(DEVAPI_HANDLE handle);
+
+/* ==== Users and the user cache ====
+ *
+ * User numbers: the PIN is the terminal's internal number (1-65534); the
+ * PIN2 is the number people see on terminals with wide user numbers; colour-
+ * screen (TFT) terminals name users by an ID text of at most 24 characters
+ * (the SSR_Q_ calls). A numeric user argument is mapped to the PIN through
+ * the user cache. A number that maps to no valid PIN is never cut to 16 bits:
+ * nothing is sent and deletions give 0, the other calls -2. An ID text
+ * argument that is null or longer than 24 characters gives 4 and nothing is
+ * sent; text arguments are read up to their terminator, never past their
+ * field.
+ *
+ * The cache is downloaded by Q_ReadUserInfo, or by the first call that needs
+ * it, and kept in step with the writes made through this session. Records:
+ * 16 bytes (firmware below "Ver 5.04"), 28 bytes, or 72 bytes on colour-
+ * screen terminals. Output pointers passed as null are skipped.
+ *
+ * Output sizes: name 9 bytes and password 6 (narrow calls), name 25 and
+ * password 9 (SSR_ calls), ID text 25, card 5 bytes, time zones 4 ints. */
+
+/* Downloads the user table: 1; 0 the terminal has no users; -2. */
+DEVAPI_API int32_t Q_ReadUserInfo(DEVAPI_HANDLE handle);
+/* The next cached user (the table is downloaded first when the cache holds
+ * none: -2 when that fails, 0 when it is empty). 1; 0 at the end. On
+ * firmware below "Ver 5.04": PIN2 0, card 0, group 1, time_zones[0] -1. On
+ * colour-screen terminals the PIN2 is the ID text's number (0 when it is
+ * none). Time zones: time_zones[0] = -1 when the user follows its group. */
+DEVAPI_API int32_t Q_GetUserInfo(DEVAPI_HANDLE handle, int32_t* pin, char* name,
+                                 int32_t* privilege, int32_t* enabled, char* password,
+                                 uint8_t* card, int32_t* pin2, int32_t* group,
+                                 int32_t* time_zones);
+/* One user by PIN, or by *pin2 when pin is 0 (its PIN2 is written back).
+ * 1; 0 not found; -2 the table cannot be downloaded. */
+DEVAPI_API int32_t Q_QueryUserInfo(DEVAPI_HANDLE handle, int32_t pin, char* name,
+                                   int32_t* privilege, int32_t* enabled, char* password,
+                                   uint8_t* card, int32_t* pin2, int32_t* group,
+                                   int32_t* time_zones);
+/* Writes one user. pin 0: the user with this PIN2, or a new user with a free
+ * PIN. A PIN outside 0-65534, or no PIN left for a new user: -10. -2 when the
+ * terminal refuses, or when a new user would need a PIN and the table cannot
+ * be downloaded. name 8 and password 5 characters at most are taken; card is
+ * 5 bytes; time_zones null or {-1, ...}: the user follows its group. */
+DEVAPI_API int32_t Q_SetUserInfo(DEVAPI_HANDLE handle, int32_t pin, const char* name,
+                                 int32_t privilege, int32_t enabled, const char* password,
+                                 const uint8_t* card, int32_t pin2, int32_t group,
+                                 const int32_t* time_zones);
+/* PIN2 of a cached user; -1 not found; -2 below "Ver 5.04". */
+DEVAPI_API int32_t Q_GetUserPIN2(DEVAPI_HANDLE handle, int32_t pin);
+/* PIN of the cached user with this PIN2; -1 not found; -2 below "Ver 5.04". */
+DEVAPI_API int32_t Q_GetUserID(DEVAPI_HANDLE handle, int32_t pin2);
+/* PIN of the user with this PIN2; 0 not found; -2 the table cannot be
+ * downloaded. */
+DEVAPI_API int32_t Q_QueryUserByPIN2(DEVAPI_HANDLE handle, int32_t pin2);
+/* PIN of the user whose 5 card bytes match; 0 not found; -2 as above. */
+DEVAPI_API int32_t Q_QueryUserByCard(DEVAPI_HANDLE handle, const uint8_t* card);
+/* Deletes a user by number. 1; 0 not deleted (unknown, or a number that is
+ * no PIN); -2. */
+DEVAPI_API int32_t Q_DelUser(DEVAPI_HANDLE handle, int32_t user);
+/* Command 81 for a PIN, or for the user with PIN2 when pin is 0. 1; 0; -2. */
+DEVAPI_API int32_t Q_DeleteUserInfoEx(DEVAPI_HANDLE handle, int32_t pin, int32_t pin2);
+
+/* The next colour-screen user, skipping empty slots (PIN 0). The ID text is
+ * cut to the terminal's user-number width (Q_GetPINWidth; nothing before it
+ * was asked) and terminated. tz_words: the four time-zone words. 1; 0. */
+DEVAPI_API int32_t SSR_Q_GetUserInfo(DEVAPI_HANDLE handle, int32_t* pin, char* id_text,
+                                     char* name, int32_t* privilege, int32_t* enabled,
+                                     char* password, int32_t* card, int32_t* group,
+                                     int32_t* tz_words);
+/* One colour-screen user by ID text; its PIN comes back in *pin. 1; 0; -2. */
+DEVAPI_API int32_t SSR_Q_QueryUserInfo(DEVAPI_HANDLE handle, const char* id_text, char* name,
+                                       int32_t* privilege, int32_t* enabled, char* password,
+                                       int32_t* card, int32_t* group, int32_t* tz_words,
+                                       int32_t* pin);
+/* Writes one colour-screen user (name 24, password 8 characters at most;
+ * card and tz_words may be null). An empty ID text gives 4. 1; -2. */
+DEVAPI_API int32_t SSR_Q_SetUserInfo(DEVAPI_HANDLE handle, const char* id_text, const char* name,
+                                     int32_t privilege, int32_t enabled, const char* password,
+                                     const int32_t* card, int32_t group, const int32_t* tz_words);
+/* Deletes a colour-screen user by ID text. 1; 0 unknown; -2. */
+DEVAPI_API int32_t SSR_Q_DelUser(DEVAPI_HANDLE handle, const char* id_text);
+/* Command 133: the terminal finds the user by ID text. 1; 0; -2. */
+DEVAPI_API int32_t SSR_Q_DelUserExt(DEVAPI_HANDLE handle, const char* id_text);
+
+/* Deletes all data on the terminal. 1; -2. */
+DEVAPI_API int32_t Q_ClearData(DEVAPI_HANDLE handle);
+/* Deletes one kind of data (1-5, 31; anything else gives 4 even with a null
+ * handle; 5 = users). 1; -2. */
+DEVAPI_API int32_t Q_ClearDataEx(DEVAPI_HANDLE handle, int32_t kind);
+/* Takes every administrator's rights. 1; -2. */
+DEVAPI_API int32_t Q_ClearAdministrators(DEVAPI_HANDLE handle);
+
+/* Per-user attributes; `user` is a user number (an ID text's number on
+ * colour-screen terminals, 0 when that ID is unknown). 1; -2. */
+DEVAPI_API int32_t Q_GetUserGroup(DEVAPI_HANDLE handle, int32_t user, int32_t* group);
+DEVAPI_API int32_t Q_SetUserGroup(DEVAPI_HANDLE handle, int32_t user, int32_t group);
+/* time_zones: 4 ints; *follows_group = 1 when the user follows its group. */
+DEVAPI_API int32_t Q_GetUserTZs(DEVAPI_HANDLE handle, int32_t user, int32_t* time_zones,
+                                int32_t* follows_group);
+/* time_zones null: the user follows its group. */
+DEVAPI_API int32_t Q_SetUserTZs(DEVAPI_HANDLE handle, int32_t user, const int32_t* time_zones);
+/* The verification style of a user (by PIN, or by PIN2 when pin is 0). */
+DEVAPI_API int32_t Q_GetUserInfoEx(DEVAPI_HANDLE handle, int32_t pin, int32_t pin2,
+                                   int32_t* verify_style);
+DEVAPI_API int32_t Q_SetUserInfoEx(DEVAPI_HANDLE handle, int32_t pin, int32_t pin2,
+                                   int32_t verify_style);
+/* Identity-card data by ID text. Set: 1; 0 unknown user; -4, -5 refused;
+ * -2. Get: `buffer` of `capacity` bytes (at least 25) receives the data;
+ * 1; 0 none; -2. Delete: 1; 0; -2; -100 without a face algorithm. */
+DEVAPI_API int32_t Q_SetUserIDCard(DEVAPI_HANDLE handle, const char* id_text,
+                                   const uint8_t* data, int32_t length);
+DEVAPI_API int32_t Q_GetUserIDCard(DEVAPI_HANDLE handle, const char* id_text, uint8_t* buffer,
+                                   int32_t capacity);
+DEVAPI_API int32_t Q_DelUserIDCard(DEVAPI_HANDLE handle, const char* id_text);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,4 @@
-// Part 1.1: the six connect functions, the connect probe, Q_Close and the
+// The six connect functions, the connect probe, Q_Close and the
 // small session functions.
 #include <algorithm>
 #include <climits>

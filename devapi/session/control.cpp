@@ -1,4 +1,4 @@
-// Part 1.3: device control commands and the device search.
+// Device control commands and the device search.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -201,7 +201,7 @@ DEVAPI_API int32_t Q_StartVerify(DEVAPI_HANDLE handle, int32_t user, int32_t ind
     DeviceSession* s = BeginCall(handle);
     if (s == nullptr) return -1;
     if (!FitsU8(index)) return 4;
-    // The terminal's internal number (Part 5.1); it must fit the 16-bit
+    // The terminal's internal number (users); it must fit the 16-bit
     // field, or another user would be addressed.
     const int64_t pin = users::PinFromPin2(*s, user);
     if (!FitsU16(pin)) return 4;

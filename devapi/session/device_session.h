@@ -1,4 +1,4 @@
-// DeviceSession: the per-connection record of devapi (Part 1.1), the registry
+// DeviceSession: the per-connection record of devapi (session), the registry
 // of live sessions, and the opening every exported function shares.
 //
 // The host's handle is the address of a DeviceSession. A handle is valid from
@@ -8,13 +8,12 @@
 // acts like a null handle (-1) instead of touching freed memory.
 //
 // Layout rules:
-//  * Every field starts at zero / empty, as in the zero-filled record of the
-//    specification.
+//  * Every field starts at zero / empty, like a zero-filled record.
 //  * Large buffers are std::vector, empty until the first call that needs
-//    them (never allocate the tens of MiB the specification lists up front).
+//    them (never allocate tens of MiB up front).
 //  * Positions into buffers are byte offsets (not pointers), so growing a
 //    buffer never leaves a dangling view.
-//  * Each later Part adds its fields in its own marked section below; the
+//  * Each later subsystem adds its fields in its own marked section below; the
 //    fields published here keep their names and types.
 #pragma once
 
@@ -43,12 +42,12 @@ enum class ConnectKind : int32_t {
 inline constexpr size_t kFirmwareTextSize = 51;
 
 struct DeviceSession {
-  // ---------------------------------------------------------------- Part 1.1
+  // ---------------------------------------------------------------- session
   // Connection and transfer parameters.
   DEVWIRE_HANDLE engine = nullptr;  // owned: DEVWIRE_CLOSE in Q_Close
   ConnectKind kind = ConnectKind::kNone;
   int32_t cmd_timeout_ms = 0;   // ordinary commands
-  int32_t data_timeout_ms = 0;  // bulk transfers (Part 2.3)
+  int32_t data_timeout_ms = 0;  // bulk transfers
   int32_t block_size = 0;       // bulk block size
   // Normalised firmware text ("Ver 6.60 20091026"); always terminated.
   // Compare it only through FirmwareCompare / FirmwareBelow / FirmwareAbove.
@@ -68,24 +67,24 @@ struct DeviceSession {
   int32_t rt_long_record = 0;      // firmware above "Ver 6.18 20070807" and not TFT
   int32_t fp_version = 0;          // "~QXFPVersion", 9 when empty
   int32_t face_version = 0;        // "QXFaceVersion" unless empty or "NONE"
-  int32_t privilege_raw = 0;       // Q_SetParameters kind 1 (Part 5.1)
+  int32_t privilege_raw = 0;       // Q_SetParameters kind 1 (users)
 
-  // User-number width learnt by Q_GetPINWidth (Part 1.2); 0 until asked.
+  // User-number width learnt by Q_GetPINWidth (options); 0 until asked.
   int32_t pin_width = 0;
 
-  // Per-session replacement of the module-wide flag of the specification:
-  // 1 = the user-number mapping must re-read the user table (Part 5.1).
+  // Kept per session rather than module-wide:
+  // 1 = the user-number mapping must re-read the user table (users).
   // Set by Q_StartEnroll / Q_StartEnrollEx with wide user numbers; closing
   // one session never touches another session's flag.
   int32_t user_table_stale = 0;
 
-  // Shared download buffer and record views (Parts 5.1, 5.2, 6.1, 6.2, 8.2,
-  // 9.1). read_buf is allocated by the first bulk read that needs it, with
+  // Shared download buffer and record views (users, templates, logs, photos,
+  // extras). read_buf is allocated by the first bulk read that needs it, with
   // the capacity that reader chooses; read_buf_cap mirrors read_buf.size()
   // (0 = not allocated). Views are offsets into read_buf.
   std::vector<uint8_t> read_buf;
   uint32_t read_buf_cap = 0;
-  std::vector<uint8_t> user_buf;  // separate user-record buffer (Part 5.1)
+  std::vector<uint8_t> user_buf;  // separate user-record buffer (users)
   uint32_t user_buf_cap = 0;
   uint32_t user_len = 0, user_cursor = 0;
   uint32_t tmpl_len = 0, tmpl_start = 0, tmpl_cursor = 0;
@@ -97,16 +96,15 @@ struct DeviceSession {
   uint32_t attlog_base_time = 0;
   uint32_t newlog_param = 0;
 
-  // ---------------------------------------------------------------- Part 1.2
+  // ---------------------------------------------------------------- options
   // Cached biometric descriptions (Q_GetSysOption); empty = nothing cached.
-  // Each holds at most 1023 characters, like the 1024-byte texts of the
-  // specification.
+  // Each holds at most 1023 characters (the terminal's 1024-byte texts).
   std::string bio_type_cache;
   std::string bio_version_cache;
   std::string bio_maxcount_cache;
   std::string bio_usedcount_cache;
 
-  // ---------------------------------------------------------------- Part 6.3
+  // ---------------------------------------------------------------- real-time events
   // Real-time event poll (Q_ReadRTLog / Q_GetRTLog, owned by devapi/logs/).
   // rt_buf is allocated (2048 bytes) by the first poll; rt_start and
   // rt_cursor are offsets into rt_buf, 0 meaning "none" (a poll sets both
@@ -117,7 +115,7 @@ struct DeviceSession {
   uint32_t rt_cursor = 0;
   int32_t rt_len = 0;  // event bytes in the last poll reply
 
-  // ------------------------------------------------- Part 5.1 (users issue)
+  // ------------------------------------------------- users
   // The user cache beyond user_buf / user_len / user_cursor (devapi/users/):
   // whether the last load succeeded, and the numbering of new users.
   struct UserCacheState {
@@ -127,11 +125,11 @@ struct DeviceSession {
     std::string last_free_id_text;     // the ID text it was handed to
     uint32_t last_user_no = 0;         // PIN of the last user iterated
   } user_cache;
-  // ------------------------------------------------ Part 5.2 (templates)
-  // ------------------------------------------- Part 5.4 (batch update)
-  // ------------------------------------------- Part 7.1 (table interface)
-  // ---------------------------------------- Part 10.1 (attendance data)
-  // Later Parts add their fields in the sections above (user_no_map,
+  // ------------------------------------------------ templates (templates)
+  // ------------------------------------------- batch update (batch update)
+  // ------------------------------------------- table interface (table interface)
+  // ---------------------------------------- attendance data (attendance data)
+  // Later subsystems add their fields in the sections above (user_no_map,
   // tmpl_index, batch_* buffers, table_struct, rule/dept/slot views, ...),
   // as vectors allocated on demand. Q_Close releases the whole record, so a
   // vector or std::string field needs no extra code to be freed.

@@ -1,4 +1,4 @@
-// Part 1.2: options and device information.
+// Options and device information.
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -285,7 +285,7 @@ DEVAPI_API int32_t Q_GetDeviceInfo(DEVAPI_HANDLE handle, int32_t type, int32_t* 
         return 1;
       }
       case -5: {
-        // Q_ReadData (Part 6.1) with the caller's buffer; its second 32-bit
+        // Q_ReadData (attendance log) with the caller's buffer; its second 32-bit
         // word gives the size, so the buffer holds at least 8 bytes.
         const int32_t size = value[1];
         if (size < 8) return 4;

@@ -1,5 +1,5 @@
 // Exchanges with the terminal on behalf of a session: one command, option
-// reads and option writes (Parts 1.1, 1.2). Shared by the devapi Parts.
+// reads and option writes (session, options). Shared by every devapi subsystem.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +13,7 @@
 
 namespace devapi {
 
-// Protocol codes the session Parts use.
+// Protocol codes the session functions use.
 inline constexpr uint16_t kAckOk = 2000;
 inline constexpr uint16_t kAckError = 2001;
 inline constexpr uint16_t kAckUnknown = 65535;

@@ -1,4 +1,4 @@
-// Pure helpers of the session Parts (1.1 to 1.3): firmware normalisation,
+// Pure helpers of the session, options and control functions: firmware normalisation,
 // serial time-outs, packed time, the unit conversions of the info types,
 // option scrambling, integer parsing. No terminal, no session.
 #pragma once
@@ -10,7 +10,7 @@
 
 namespace devapi {
 
-// Rewrites "Ver 6.60 Oct 26 2009" in place to "Ver 6.60 20091026" (Part 1.1).
+// Rewrites "Ver 6.60 Oct 26 2009" in place to "Ver 6.60 20091026" (session).
 // `text` is a zero-filled field of `size` bytes (at least 21); the rewrite
 // never reaches past it and leaves it terminated.
 void NormaliseFirmware(char* text, size_t size);
@@ -22,7 +22,7 @@ struct SerialTimeouts {
 };
 SerialTimeouts SerialTimeoutsForBaud(int32_t baud);
 
-// Packed time (Part 1.2). Fields are not checked here.
+// Packed time (options). Fields are not checked here.
 uint32_t PackTime(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
                   int32_t second);
 struct UnpackedTime {
@@ -53,7 +53,7 @@ int32_t StatusWordOfIndex(int32_t index);
 // The integer value of a text, like atoi, but saturating at the 32-bit range.
 int32_t IntegerValue(std::string_view text);
 
-// Scrambles an option value for a terminal without "~OS" (Part 1.2): key
+// Scrambles an option value for a terminal without "~OS" (options): key
 // byte, then the running XOR of the value's bytes, each as two upper-case
 // hexadecimal digits.
 std::string ScrambleValue(std::string_view value, uint8_t key);

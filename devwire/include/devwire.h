@@ -62,6 +62,11 @@ typedef void (*DEVWIRE_EVENT_CALLBACK)(void* context, uint16_t event, int32_t le
 
 /* Opens a connection over the transport plug-in `plugin` ("comms.dll").
  * Without a callback the connection reads for itself (synchronous mode).
+ * With one, a reader thread delivers the terminal's events to it; while the
+ * callback runs nothing is read, so it must return promptly. From inside the
+ * callback a command on the same connection fails at once (CMD_ACK_ERROR_CMD)
+ * and DEVWIRE_CLOSE is allowed; a DEVWIRE_CLOSE from another thread waits
+ * for a running callback to return.
  * Null on failure; DEVWIRE_LASTERROR(NULL) then tells why. */
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_INIT(const char* plugin, const char* address, int32_t p1,
                                         int32_t p2, DEVWIRE_EVENT_CALLBACK callback,
@@ -93,6 +98,81 @@ DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetParameter(DEVWIRE_HANDLE handle, int32_t s
 /* Sets the largest packet the connection reads or sends. It stays between
  * 8 and the receive buffer allocated at open; returns the length in force. */
 DEVWIRE_API int32_t SetBuffLen(DEVWIRE_HANDLE handle, int32_t length);
+
+/* Searches the local network for terminals: opens `plugin` ("comms.dll") in
+ * broadcast mode towards `address` (a broadcast address) on port 65535,
+ * sends the `probe_length` probe bytes, and collects the answers until
+ * `time_limit_ms` has passed since the last one (or after 11 silent reads of
+ * 500 ms). `result` (`result_size` bytes, zeroed first) receives one line
+ * per terminal, separated by CR LF and terminated:
+ *   no=0<TAB>status=1<TAB>policy=1<TAB>category=1<TAB>name=NAME<TAB>port=4370
+ *   <TAB>isfromPSRV=0<TAB>mac=MAC<TAB>tcpip=IP<TAB>sn=SERIAL
+ * (NAME and SERIAL read "null" when the terminal gave only MAC and IP).
+ * Returns 1 when at least one line was written (a full buffer keeps the lines
+ * that fit); 0 when no terminal answered; -1 when the plug-in cannot be
+ * loaded or opened; -2 when the probe did not go out; -15104 when memory is
+ * short, `result` is null or `result_size` <= 0, or not even the first line
+ * fits.
+ * When the environment variable TERMKIT_SEARCH_ADDRESS holds a dotted IPv4
+ * address, the probe goes there instead of to `address` (tests use it to
+ * keep searches on the loopback network). */
+DEVWIRE_API int32_t DEVWIRE_BROADCAST(const char* plugin, const char* address, const void* probe,
+                                      int32_t probe_length, char* result, int32_t result_size,
+                                      int32_t time_limit_ms);
+
+/* Bulk reads. Each takes the code slot (or command) and a caller's buffer
+ * with its size; a null handle gives -1 and leaves the slot as it is,
+ * negative sizes or a null buffer with a non-zero size give
+ * CMD_ACK_ERROR_CMD (65533) in the slot, -1, and nothing is sent. */
+
+/* Connection errors of the bulk reads. */
+#define DEVWIRE_E_TOTAL_CHANGED (-13014)    /* the data set changed between attempts */
+#define DEVWIRE_E_BUFFER_TOO_SMALL (-13015) /* the announced total does not fit */
+#define DEVWIRE_E_CHUNK_OUTSIDE (-13016)    /* a chunk lies outside the data set */
+#define DEVWIRE_E_LAST_CHUNK_BAD (-13017)   /* the last chunk outstanding was damaged */
+#define DEVWIRE_E_TOO_MANY_SILENT (-13018)  /* the terminal fell silent */
+#define DEVWIRE_E_BAD_CHUNK (-13019)        /* a damaged chunk was seen */
+
+/* One large block of a piecewise read at most; ReadBlock_LargeTmp's buffer
+ * must hold this many bytes. */
+#define DEVWIRE_LARGE_BLOCK_SIZE 409600
+
+/* The data of the command in *code; the first param_length bytes of buffer
+ * are its request. Buffered where the terminal can prepare the data, else
+ * streamed. Bytes read, or <= 0; the outcome is in *code. */
+DEVWIRE_API int32_t DEVWIRE_READDATA(DEVWIRE_HANDLE handle, uint16_t* code, void* buffer,
+                                     int32_t buffer_size, int32_t param_length,
+                                     int32_t block_size, int32_t timeout_ms);
+/* Streamed read: the first data_length bytes of buffer are the command's
+ * data; verify (non-zero) checks every chunk and completes the data over
+ * several attempts. Bytes read or a negative code. */
+DEVWIRE_API int32_t DEVWIRE_READDATA1(DEVWIRE_HANDLE handle, uint16_t* code, void* buffer,
+                                      int32_t buffer_size, int32_t data_length, int32_t verify,
+                                      int32_t timeout_ms);
+/* Buffered read (at most 8 request bytes travel): the data size, or 0, -1,
+ * -2, -3, -100 (buffer smaller than the data set). */
+DEVWIRE_API int32_t DEVWIRE_READDATA2(DEVWIRE_HANDLE handle, uint16_t* code, void* buffer,
+                                      int32_t buffer_size, int32_t param_length,
+                                      int32_t block_size, int32_t timeout_ms);
+/* The whole data base (command 7) with a selector byte; *buffer_size is the
+ * buffer's size. As DEVWIRE_READDATA2. */
+DEVWIRE_API int32_t DEVWIRE_READDB(DEVWIRE_HANDLE handle, int32_t selector, int32_t block_size,
+                                   void* buffer, int32_t* buffer_size);
+/* size bytes from offset of the prepared data into destination, which must
+ * hold size bytes. Bytes read, -2 cancelled or refused, -3 gave up, -1 bad
+ * arguments. */
+DEVWIRE_API int32_t DEVWIRE_READMEMORY(DEVWIRE_HANDLE handle, int32_t command, int32_t offset,
+                                       int32_t size, int32_t block_size, int32_t tries,
+                                       void* destination);
+/* Piecewise large read of the command in *code. Bytes read or -1. The
+ * unused arguments are kept for callers that pass them. */
+DEVWIRE_API int32_t READDATA_PICE_BY_PICE(DEVWIRE_HANDLE handle, uint16_t* code, void* buffer,
+                                          int32_t unused1, int32_t unused2, int32_t buffer_size,
+                                          int32_t unused3, int32_t timeout_ms, int32_t unused4);
+/* The units [start, start + count) of the command read piecewise, into a
+ * buffer of DEVWIRE_LARGE_BLOCK_SIZE bytes. Bytes read or -1. */
+DEVWIRE_API int32_t ReadBlock_LargeTmp(DEVWIRE_HANDLE handle, void* buffer, int32_t start,
+                                       int32_t count, int32_t timeout_ms);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 #include "connection_open.h"
 
+#include <array>
 #include <new>
 
 #include "connect_handshake.h"
@@ -7,6 +8,7 @@
 #include "reader_channel.h"
 #include "send_command.h"
 #include "wire/codes.h"
+#include "wire/packet.h"
 
 namespace devwire {
 namespace {
@@ -14,6 +16,14 @@ namespace {
 constexpr int32_t kExitTimeoutMs = 10;
 
 OpenResult Fail(int32_t error) { return OpenResult{nullptr, error}; }
+
+// A command without data that expects no answer.
+void SendUnanswered(EngineConnection& c, uint16_t code) {
+  std::array<uint8_t, wire::kHeaderSize> packet{};
+  wire::BuildPacket(code, c.connection_id, c.reply_counter, {}, packet);
+  c.entry().send(c.transport, packet.data(), static_cast<int32_t>(packet.size()));
+  ++c.reply_counter;
+}
 
 }  // namespace
 
@@ -57,14 +67,22 @@ OpenResult OpenConnection(std::unique_ptr<TransportBinding> binding, const OpenP
   const int32_t error =
       ConnectHandshake(*c, connect_timeout, params.comm_password, params.peer_limit);
   if (error != 0) return Fail(error);
+  // Events from now on are acknowledged under the number the terminal gave.
+  RearmReader(*c);
   return OpenResult{std::move(c), 0};
 }
 
 void CloseConnection(std::unique_ptr<EngineConnection> connection) {
   if (!connection) return;
   // The goodbye is a courtesy: one short attempt, whatever the outcome.
-  uint16_t code = wire::CMD_EXIT;
-  SendCommand(*connection, code, {}, {}, kExitTimeoutMs);
+  if (CalledFromReader(*connection)) {
+    // From inside the event callback no answer can be read: it goes out
+    // unanswered.
+    SendUnanswered(*connection, wire::CMD_EXIT);
+  } else {
+    uint16_t code = wire::CMD_EXIT;
+    SendCommand(*connection, code, {}, {}, kExitTimeoutMs);
+  }
   QuiesceReader(*connection);
   connection.reset();
 }

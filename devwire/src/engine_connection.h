@@ -19,6 +19,8 @@
 
 namespace devwire {
 
+struct ReaderState;
+
 inline constexpr size_t kFreeSizesCacheSize = 200;
 inline constexpr size_t kPhoneNumberSize = 20;  // 19 characters and the terminator
 
@@ -40,7 +42,10 @@ struct EngineConnection {
   DEVORU_HANDLE transport = nullptr;  // closed by the destructor when set
   std::unique_ptr<TransportBinding> plugin;
 
-  platform::Thread reader_thread;  // not running in synchronous mode
+  // The reader thread and what it shares with the exchange; null in
+  // synchronous mode. Shared, because a reader that has to let go of the
+  // connection (closed from inside its event callback) still needs it.
+  std::shared_ptr<ReaderState> reader;
   platform::ManualResetEvent reply_ready{false};
   platform::ManualResetEvent read_request{false};
   platform::ManualResetEvent reader_idle{true};

@@ -82,6 +82,13 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
     res.outcome = wire::CMD_ACK_ERROR_CMD;
     return res;
   }
+  if (!c.synchronous && CalledFromReader(c)) {
+    // From inside the event callback: the reply would have to be read by the
+    // very thread that is waiting for it.
+    res.outcome = wire::CMD_ACK_ERROR_CMD;
+    res.result = -1;
+    return res;
+  }
   std::lock_guard guard(c.exchange_lock);
 
   // Built once: every attempt sends the same bytes, so a late reply to an
@@ -103,7 +110,7 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
       decided = true;
       break;
     }
-    if (!c.synchronous) DisarmReader(c, req.timeout_ms);
+    if (!c.synchronous) DisarmReader(c, req.timeout_ms, res.counter);
     c.reply_length = -1;
     c.attempt_line_failure = 0;
 
@@ -197,7 +204,13 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
       res.result = -2;
     }
   }
-  if (!c.synchronous && !req.keep_armed) c.read_request.Set();
+  if (!c.synchronous) {
+    if (req.keep_armed) {
+      HoldReader(c);
+    } else {
+      RearmReader(c);
+    }
+  }
   c.read_timeout = 0;
   TraceExchange(req.code, res.outcome, res.result);
   return res;

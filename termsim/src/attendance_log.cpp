@@ -43,7 +43,8 @@ void PutCompressed(wire::ByteWriter& w, std::span<const AttendanceRecord> record
   bool have_base = false;
   uint32_t base = 0;
   for (const AttendanceRecord& r : records) {
-    const uint8_t codes = static_cast<uint8_t>((r.att_state & 0x07) << 5 | (r.verify_mode & 0x03) << 3);
+    const uint8_t codes =
+        static_cast<uint8_t>((r.att_state & 0x07) << 5 | (r.verify_mode & 0x03) << 3);
     w.U16(static_cast<uint16_t>(r.user));
     if (have_base && r.time >= base && r.time - base <= kMaxOffset) {
       const uint32_t offset = r.time - base;

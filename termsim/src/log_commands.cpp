@@ -104,8 +104,7 @@ void LogTerminal::SetOpLogLayout(OpLogLayout layout) {
   op_layout_ = layout;
 }
 
-bool LogTerminal::Answer(const wire::PacketView& request, const Context& context,
-                         Reply& reply) {
+bool LogTerminal::Answer(const wire::PacketView& request, const Context& context, Reply& reply) {
   std::lock_guard lock(mu_);
   uint16_t command = request.header.code;
   std::span<const uint8_t> data = request.payload;
@@ -154,8 +153,8 @@ std::optional<LogTerminal::DataSet> LogTerminal::Download(uint16_t command,
     }
     case kDbRead:
       if (!att || request.empty() || request[0] != kKindAttendance) return std::nullopt;
-      return DataSet{command, {kKindAttendance},
-                     AttendanceBytes(attendance_.Records(), options, false)};
+      return DataSet{
+          command, {kKindAttendance}, AttendanceBytes(attendance_.Records(), options, false)};
     case kNewRecords: {
       const uint8_t kind = r.U8();
       r.Skip(3);
@@ -250,8 +249,7 @@ bool LogTerminal::Change(uint16_t command, std::span<const uint8_t> request, Rep
 }
 
 std::vector<uint8_t> LogTerminal::AttendanceBytes(std::span<const AttendanceRecord> records,
-                                                  const OptionStore& options,
-                                                  bool counted) const {
+                                                  const OptionStore& options, bool counted) const {
   if (records.empty()) return {};
   auto body = EncodeAttendance(records, ResolveAttLayout(att_layout_, options));
   return counted ? Counted(std::move(body)) : body;

@@ -88,8 +88,8 @@ bool ParseTime(const std::string& text, uint32_t* packed) {
 std::string TimeText(uint32_t packed) {
   const DateTime t = UnpackTime(packed);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -108,8 +108,8 @@ bool NumberOrZero(const std::string& text, uint32_t* out) {
 
 bool ParseAttendance(const std::vector<std::string>& f, AttendanceRecord* a) {
   uint32_t verify = 0, state = 0, work = 0, reserved = 0;
-  if (f.size() < 6 || !Number(f[1], &a->user) || !Number(f[3], &verify) ||
-      !Number(f[4], &state) || verify > 255 || state > 255 || !ParseTime(f[5], &a->time) ||
+  if (f.size() < 6 || !Number(f[1], &a->user) || !Number(f[3], &verify) || !Number(f[4], &state) ||
+      verify > 255 || state > 255 || !ParseTime(f[5], &a->time) ||
       !NumberOrZero(Field(f, 6), &work) || !NumberOrZero(Field(f, 8), &reserved) ||
       reserved > 0xFFFF) {
     return false;
@@ -125,8 +125,8 @@ bool ParseAttendance(const std::vector<std::string>& f, AttendanceRecord* a) {
 
 bool ParseOperation(const std::vector<std::string>& f, OpLogRecord* o) {
   uint32_t operation = 0;
-  if (f.size() < 5 || !Number(f[1], &o->admin) || !Number(f[3], &operation) ||
-      operation > 255 || !ParseTime(f[4], &o->time)) {
+  if (f.size() < 5 || !Number(f[1], &o->admin) || !Number(f[3], &operation) || operation > 255 ||
+      !ParseTime(f[4], &o->time)) {
     return false;
   }
   for (size_t i = 0; i < 4; ++i) {
@@ -193,8 +193,9 @@ std::vector<AttendanceRecord> GenerateAttendance(const AttendanceGeneration& g) 
     }
     out.push_back(std::move(a));
   }
-  std::stable_sort(out.begin(), out.end(),
-                   [](const AttendanceRecord& x, const AttendanceRecord& y) { return x.time < y.time; });
+  std::stable_sort(
+      out.begin(), out.end(),
+      [](const AttendanceRecord& x, const AttendanceRecord& y) { return x.time < y.time; });
   return out;
 }
 
@@ -255,8 +256,8 @@ bool SaveLogFile(const std::string& path, const LogData& data, std::string* erro
   }
   for (const OpLogRecord& o : data.operations) {
     out << "op," << o.admin << ',' << o.admin_id << ',' << int{o.operation} << ','
-        << TimeText(o.time) << ',' << o.params[0] << ',' << o.params[1] << ',' << o.params[2]
-        << ',' << o.params[3] << ',' << o.second_id << ',' << o.text << '\n';
+        << TimeText(o.time) << ',' << o.params[0] << ',' << o.params[1] << ',' << o.params[2] << ','
+        << o.params[3] << ',' << o.second_id << ',' << o.text << '\n';
   }
   out.close();
   return out ? true : Fail(error, "cannot write " + path);

@@ -33,7 +33,9 @@ class SerialLog {
     std::erase_if(entries_, [&](const Entry& e) { return pred(e.record); });
   }
 
-  std::vector<Record> Records() const { return Select([](const Record&) { return true; }); }
+  std::vector<Record> Records() const {
+    return Select([](const Record&) { return true; });
+  }
   template <typename Pred>
   std::vector<Record> Select(Pred pred) const {
     std::vector<Record> out;

@@ -16,8 +16,7 @@ std::string OptionOf(const Profile& profile, const std::string& name) {
 TerminalEvents::TerminalEvents(const Profile& profile)
     : log_(termsim::RealtimeRecordSize(profile.firmware, OptionOf(profile, "~Platform"))) {}
 
-bool TerminalEvents::Handle(const Session& session, const wire::PacketView& request,
-                            Reply& reply) {
+bool TerminalEvents::Handle(const Session& session, const wire::PacketView& request, Reply& reply) {
   const uint16_t code = request.header.code;
   if (code != wire::kEventPacket && code != kRealtimeLogPoll) return false;
   std::lock_guard lock(mu_);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kFirstNames[] = {"Ann",   "Bo",     "Carla", "Dieter",  "Eve",
                                        "Femke", "Gustav", "Hanna", "Ibrahim", "Jo"};
-constexpr const char* kLastNames[] = {"Ng",      "Lopez",    "Schmidt", "Okafor",
+constexpr const char* kLastNames[] = {"Ng",       "Lopez",     "Schmidt",         "Okafor",
                                       "Nakamura", "Johansson", "Kowalczyk-Brandt"};
 
 // Name lengths vary so that some fill the narrow 8-byte field exactly and
@@ -132,8 +132,7 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed) {
     u.group = static_cast<uint8_t>(1 + rng() % 4);
     if (rng() % 4 == 0) {
       u.tz_mode = 1;
-      u.time_zones = {static_cast<uint16_t>(1 + rng() % 50), static_cast<uint16_t>(rng() % 50),
-                      0};
+      u.time_zones = {static_cast<uint16_t>(1 + rng() % 50), static_cast<uint16_t>(rng() % 50), 0};
     }
     users.push_back(std::move(u));
   }
@@ -157,9 +156,11 @@ bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* e
       const size_t tab = rest.find('\t');
       const std::string_view field = rest.substr(0, tab);
       const size_t eq = field.find('=');
-      if (eq == std::string_view::npos || !ApplyField(field.substr(0, eq), field.substr(eq + 1), &u)) {
+      if (eq == std::string_view::npos ||
+          !ApplyField(field.substr(0, eq), field.substr(eq + 1), &u)) {
         if (error != nullptr) {
-          *error = path + ":" + std::to_string(number) + ": bad field \"" + std::string(field) + "\"";
+          *error =
+              path + ":" + std::to_string(number) + ": bad field \"" + std::string(field) + "\"";
         }
         return false;
       }
@@ -184,11 +185,11 @@ bool SaveUsers(const std::string& path, const std::vector<User>& users, std::str
   }
   for (const User& u : users) {
     out << "pin=" << u.pin << "\tpin2=" << u.pin2 << "\tid=" << u.id_text << "\tname=" << u.name
-        << "\tpassword=" << u.password << "\tprivilege=" << int{u.privilege}
-        << "\tcard=" << u.card << "\tcard_extra=" << int{u.card_extra}
-        << "\tgroup=" << int{u.group} << "\ttz_mode=" << u.tz_mode << "\ttz=" << u.time_zones[0]
-        << "," << u.time_zones[1] << "," << u.time_zones[2] << "\tverify=" << int{u.verify_style}
-        << "\tid_card=" << Hex(u.id_card) << "\n";
+        << "\tpassword=" << u.password << "\tprivilege=" << int{u.privilege} << "\tcard=" << u.card
+        << "\tcard_extra=" << int{u.card_extra} << "\tgroup=" << int{u.group}
+        << "\ttz_mode=" << u.tz_mode << "\ttz=" << u.time_zones[0] << "," << u.time_zones[1] << ","
+        << u.time_zones[2] << "\tverify=" << int{u.verify_style} << "\tid_card=" << Hex(u.id_card)
+        << "\n";
   }
   out.close();
   if (!out) {

@@ -14,8 +14,6 @@
 namespace enginetest {
 namespace {
 
-void Callback(void*, uint16_t, int32_t, const uint8_t*) {}
-
 class OpenTest : public ::testing::Test {
  protected:
   void SetUp() override { DEVWIRE_LASTERROR(nullptr); }
@@ -93,14 +91,6 @@ TEST_F(OpenTest, TransportThatCannotOpen) {
   EXPECT_EQ(Open("engtest_full.dll"), nullptr);
   EXPECT_EQ(DEVWIRE_LASTERROR(nullptr), DEVWIRE_E_TRANSPORT_OPEN);
   EXPECT_EQ(term.closes, 0);
-}
-
-TEST_F(OpenTest, EventCallbackNeedsTheReaderThread) {
-  EXPECT_EQ(Open("engtest_full.dll", 0, Callback), nullptr);
-  EXPECT_EQ(DEVWIRE_LASTERROR(nullptr), DEVWIRE_E_READER_THREAD);
-  EXPECT_EQ(term.opens, 1);
-  EXPECT_EQ(term.closes, 1) << "the failed open leaves nothing open";
-  EXPECT_TRUE(term.commands.empty());
 }
 
 TEST_F(OpenTest, AuthenticationAccepted) {

@@ -1,4 +1,4 @@
-// Part 1.1 against the simulator: connect probe, feature flags, close,
+// The session against the simulator: connect probe, feature flags, close,
 // time-outs, the result convention for null and stale handles.
 #include <algorithm>
 #include <cstring>

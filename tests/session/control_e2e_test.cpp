@@ -1,4 +1,4 @@
-// Part 1.3 against the simulator: the control commands and what reaches the
+// Control commands against the simulator, and what reaches the
 // terminal.
 #include <string>
 

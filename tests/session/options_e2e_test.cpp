@@ -1,4 +1,4 @@
-// Part 1.2 against the simulator: option reads and writes, the numbered
+// Options against the simulator: option reads and writes, the numbered
 // information with its conversions, scrambled writes, clock, counters.
 #include <cstring>
 #include <string>

@@ -1,4 +1,4 @@
-// White-box tests of the session Parts' pure helpers and the registry.
+// White-box tests of the session's pure helpers and the registry.
 #include <gtest/gtest.h>
 
 #include <chrono>

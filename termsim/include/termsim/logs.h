@@ -46,7 +46,7 @@ struct AttendanceRecord {
   // the compressed and the text-ID layouts, the number people see in the
   // extended layout.
   uint32_t user = 0;
-  std::string user_id;  // ID text (text-ID layouts), at most 24 characters
+  std::string user_id;      // ID text (text-ID layouts), at most 24 characters
   uint8_t verify_mode = 0;  // 0-3 fit the compressed layout
   uint8_t att_state = 0;    // 0-7 fit the compressed layout
   uint32_t time = 0;        // packed time
@@ -64,13 +64,13 @@ enum class AttLogLayout { kAuto, kCompressed, kExtended, kTextId40, kTextId22, k
 
 // One operation record as the terminal keeps it.
 struct OpLogRecord {
-  uint32_t admin = 0;  // internal number in the compact layouts, else as shown
+  uint32_t admin = 0;    // internal number in the compact layouts, else as shown
   std::string admin_id;  // text-ID layout, at most 24 characters
   uint8_t operation = 0;
-  uint32_t time = 0;  // packed time
+  uint32_t time = 0;                 // packed time
   std::array<uint32_t, 4> params{};  // only the first is 32-bit (extended layout)
-  std::string second_id;  // text-ID layout
-  std::string text;       // time-range layout, at most 23 characters
+  std::string second_id;             // text-ID layout
+  std::string text;                  // time-range layout, at most 23 characters
   friend bool operator==(const OpLogRecord&, const OpLogRecord&) = default;
 };
 

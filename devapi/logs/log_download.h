@@ -1,0 +1,38 @@
+// Bulk downloads of log records into the session's shared buffer.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "session/device_session.h"
+
+namespace devapi {
+
+// How a download ended, for the iterators that download by themselves: a
+// terminal without records is not a failure.
+enum class Download { kLoaded, kNoRecords, kUnsupported, kFailed };
+
+// The outcome of one bulk read: the code slot and the engine's result.
+struct BulkOutcome {
+  uint16_t code = 0;
+  int32_t result = 0;
+};
+
+// Codes a terminal gives when it has nothing to send.
+bool IsNothingToSend(uint16_t code);
+
+// A bulk read of `command` into read_buf (which must be allocated), the
+// request placed at the start of the buffer; block size and time-out from
+// the session.
+BulkOutcome ReadIntoBuffer(DeviceSession& session, uint16_t command,
+                           std::span<const uint8_t> request);
+
+// Confirms a new-record download of data kind `kind` (command 121); the
+// reply code.
+uint16_t ConfirmNewRecords(DeviceSession& session, uint8_t kind);
+
+// Data kinds of the new-record download (command 120).
+inline constexpr uint8_t kNewAttendanceRecords = 1;
+inline constexpr uint8_t kNewOperationRecords = 4;
+
+}  // namespace devapi
