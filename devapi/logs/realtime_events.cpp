@@ -73,10 +73,14 @@ int32_t PollRealtimeLog(DeviceSession& s) {
     return -2;
   }
 
-  // The terminal's count is believed only as far as the reply buffer goes.
+  // The terminal's count is believed only as far as the bytes it really
+  // sent after the count, and never beyond the reply buffer.
+  const int32_t arrived = DEVWIRE_REPLYLENGTH(s.engine);
+  const uint32_t held =
+      arrived > static_cast<int32_t>(kCountSize) ? static_cast<uint32_t>(arrived) - kCountSize : 0;
   const uint32_t count = wire::ByteReader(s.rt_buf).U32();
   s.rt_start = s.rt_cursor = kCountSize;
-  s.rt_len = static_cast<int32_t>(std::min(count, kMaxEventBytes));
+  s.rt_len = static_cast<int32_t>(std::min({count, kMaxEventBytes, held}));
   if (s.rt_len > 0) ++s.rt_seq;
   return 1;
 }

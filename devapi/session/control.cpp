@@ -139,7 +139,7 @@ DEVAPI_API int32_t Q_GetDoorState(DEVAPI_HANDLE handle, int32_t* state) {
     if (s == nullptr) return -1;
     if (state == nullptr) return 4;
     const Reply r = SendCommand(*s, 75, {}, 1, s->cmd_timeout_ms);
-    if (!r.ok()) return -2;
+    if (!r.HasAtLeast(1)) return -2;
     *state = r.bytes[0];
     return 1;
   });

@@ -44,12 +44,12 @@ int32_t ReadStorageStatus(DeviceSession& s, int32_t index, int32_t* out) {
   if (s.usb_like_transport == 1) {
     const uint8_t data[4] = {static_cast<uint8_t>(word), 0, 0, 0};
     const Reply r = SendCommand(s, 50, data, 200, s.cmd_timeout_ms);
-    if (!r.ok()) return -2;
+    if (!r.HasAtLeast(4)) return -2;
     *out = static_cast<int32_t>(r.Word(0));
     return 1;
   }
   const Reply r = SendCommand(s, 50, {}, 200, s.cmd_timeout_ms);
-  if (!r.ok()) return -2;
+  if (!r.HasAtLeast((static_cast<size_t>(word) + 1) * 4)) return -2;
   *out = static_cast<int32_t>(r.Word(static_cast<size_t>(word)));
   return 1;
 }
@@ -519,7 +519,7 @@ DEVAPI_API int32_t Q_GetTime(DEVAPI_HANDLE handle, int32_t* year, int32_t* month
     if (s == nullptr) return -1;
     if (!year || !month || !day || !hour || !minute || !second) return 4;
     const Reply r = SendCommand(*s, 201, {}, 4, s->cmd_timeout_ms);
-    if (!r.ok()) return -2;
+    if (!r.HasAtLeast(4)) return -2;  // a short record is no time
     const UnpackedTime t = UnpackTime(r.Word(0));
     *year = t.year;
     *month = t.month;
@@ -558,6 +558,7 @@ DEVAPI_API int32_t Q_GetPINWidth(DEVAPI_HANDLE handle, int32_t* width) {
       const uint8_t data[2] = {0, 0};
       const Reply r = SendCommand(*s, 69, data, 2, s->cmd_timeout_ms);
       last = r.code;
+      if (r.ok() && !r.HasAtLeast(1)) return -2;  // accepted, but no width came
       if (r.ok()) {
         *width = static_cast<int8_t>(r.bytes[0]);
         s->pin_width = *width;

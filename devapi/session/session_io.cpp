@@ -34,6 +34,8 @@ Reply SendCommand(DeviceSession& session, uint16_t command, std::span<const uint
       DEVWIRE_SENDCMD(session.engine, &reply.code, buffer.data(), static_cast<int32_t>(reply_cap),
                       static_cast<int32_t>(data_len), timeout_ms);
   buffer.resize(reply_cap);
+  const int32_t arrived = DEVWIRE_REPLYLENGTH(session.engine);
+  reply.length = arrived > 0 ? std::min<size_t>(static_cast<size_t>(arrived), reply_cap) : 0;
   // The request bytes are not a reply: a failed exchange hands back zeros.
   if (reply.code != kAckOk && data_len > 0) {
     std::fill(buffer.begin(), buffer.begin() + std::min(data_len, reply_cap), 0);

@@ -44,7 +44,10 @@ struct Reply {
   uint16_t code = 0;           // the code slot after the exchange
   int32_t result = 0;          // what DEVWIRE_SENDCMD returned
   std::vector<uint8_t> bytes;  // reply_size bytes: zeroed, then the reply
+  size_t length = 0;           // how many of them the terminal really sent
   bool ok() const { return code == kAckOk; }
+  // An accepted reply that holds at least `n` bytes.
+  bool HasAtLeast(size_t n) const { return ok() && length >= n; }
   // Little-endian 32-bit word `index` of the reply (0 beyond it).
   uint32_t Word(size_t index) const;
   // The reply as text, up to its first NUL (or its end).

@@ -92,6 +92,11 @@ DEVWIRE_API int32_t DEVWIRE_SENDCMDDATA(DEVWIRE_HANDLE handle, uint16_t* code, c
 
 DEVWIRE_API int32_t DEVWIRE_LASTERROR(DEVWIRE_HANDLE handle);
 DEVWIRE_API int32_t DEVWIRE_CONNECTSTATUS(DEVWIRE_HANDLE handle);
+/* Payload bytes that the last DEVWIRE_SENDCMD on this connection placed in
+ * the caller's buffer (at most its buffer size), so that fixed-layout and
+ * counted replies can be checked against what really arrived; -1 when no
+ * reply decided it, or for a null handle. An addition without an ordinal. */
+DEVWIRE_API int32_t DEVWIRE_REPLYLENGTH(DEVWIRE_HANDLE handle);
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetOperate(DEVWIRE_HANDLE handle, int32_t value);
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetParameter(DEVWIRE_HANDLE handle, int32_t selector,
                                                 int32_t value);

@@ -55,6 +55,9 @@ struct EngineConnection {
   uint16_t connection_id = 0;  // assigned by the terminal at connect
   uint16_t reply_counter = 0;  // sequence number of the next command
   std::atomic<int32_t> reply_length{-1};
+  // Payload bytes the last DEVWIRE_SENDCMD put into the caller's buffer; -1
+  // when no reply (nor cached answer) decided it.
+  std::atomic<int32_t> last_reply_bytes{-1};
   int32_t data_pacing = 0;        // adaptive reply time-out of an upload, ms
   int32_t memory_block_size = 0;  // adaptive block size of buffered reads
 

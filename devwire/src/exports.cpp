@@ -119,6 +119,11 @@ DEVWIRE_API int32_t DEVWIRE_LASTERROR(DEVWIRE_HANDLE handle) {
   return c.entry().error != nullptr ? c.entry().error(c.transport) : 0;
 }
 
+DEVWIRE_API int32_t DEVWIRE_REPLYLENGTH(DEVWIRE_HANDLE handle) {
+  if (handle == nullptr) return -1;
+  return Connection(handle)->last_reply_bytes;
+}
+
 DEVWIRE_API int32_t DEVWIRE_CONNECTSTATUS(DEVWIRE_HANDLE handle) {
   if (handle == nullptr) return -1;
   return Connection(handle)->connect_status;

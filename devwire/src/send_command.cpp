@@ -59,6 +59,14 @@ bool AnswerFromCache(EngineConnection& c, uint16_t& code, std::span<const uint8_
   return false;
 }
 
+// How much of the caller's buffer a cached answer filled: the 200-byte
+// command-50 record, or a terminated text.
+size_t CachedAnswerBytes(uint16_t command, std::span<const uint8_t> reply) {
+  if (command == wire::CMD_GET_FREE_SIZES) return std::min<size_t>(200, reply.size());
+  const auto end = std::find(reply.begin(), reply.end(), uint8_t{0});
+  return std::min<size_t>(static_cast<size_t>(end - reply.begin()) + 1, reply.size());
+}
+
 // Fills the caches from an accepted reply.
 void RememberReply(EngineConnection& c, uint16_t command, const std::vector<uint8_t>& payload) {
   if (command == wire::kFirmwareVersion && !c.firmware_version_text) {
@@ -78,8 +86,12 @@ int32_t SendCommand(EngineConnection& c, uint16_t& code, std::span<const uint8_t
                     std::span<uint8_t> reply, int32_t timeout_ms,
                     std::vector<uint8_t>* keep_reply) {
   c.last_error = 0;
+  c.last_reply_bytes = -1;
   const uint16_t command = code;
-  if (AnswerFromCache(c, code, data, reply)) return 0;
+  if (AnswerFromCache(c, code, data, reply)) {
+    c.last_reply_bytes = static_cast<int32_t>(CachedAnswerBytes(command, reply));
+    return 0;
+  }
 
   // Taken before the reply overwrites the buffer it shares with the data.
   std::string option_write;
@@ -109,6 +121,9 @@ int32_t SendCommand(EngineConnection& c, uint16_t& code, std::span<const uint8_t
     const ExchangeResult ex = Exchange(c, request);
     outcome = ex.outcome;
     result = ex.result;
+    c.last_reply_bytes =
+        ex.reply_length < 0 ? -1
+                            : static_cast<int32_t>(std::min<size_t>(ex.reply_length, reply.size()));
     if (outcome == wire::CMD_ACK_REPEAT && reply.empty()) {
       outcome = wire::CMD_ACK_OK;  // the terminal had it already
       break;

@@ -190,6 +190,10 @@ void Simulator::SetPinWidth(int8_t width) { impl_->model.SetPinWidth(width); }
 void Simulator::SetDeviceStatus(int32_t status) { impl_->model.SetDeviceStatus(status); }
 void Simulator::SetDoorState(uint8_t state) { impl_->model.SetDoorState(state); }
 void Simulator::SetMachineState(uint16_t state) { impl_->model.SetMachineState(state); }
+void Simulator::SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload) {
+  impl_->model.SetCannedReply(code, std::move(payload));
+}
+
 void Simulator::SetCommandRefused(uint16_t code, bool refused) {
   impl_->model.SetCommandRefused(code, refused);
 }

@@ -179,6 +179,10 @@ bool TerminalModel::AnswerUnsupported(uint16_t code, Reply& reply) const {
     Answer(reply, wire::CMD_ACK_ERROR);
     return true;
   }
+  if (auto canned = canned_replies_.find(code); canned != canned_replies_.end()) {
+    Answer(reply, wire::CMD_ACK_OK, canned->second);
+    return true;
+  }
   return false;
 }
 
@@ -325,6 +329,15 @@ void TerminalModel::SetDoorState(uint8_t state) {
 void TerminalModel::SetMachineState(uint16_t state) {
   std::lock_guard<std::mutex> lock(mu_);
   control_.machine_state = state;
+}
+
+void TerminalModel::SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload) {
+  std::lock_guard lock(mu_);
+  if (payload) {
+    canned_replies_[code] = std::move(*payload);
+  } else {
+    canned_replies_.erase(code);
+  }
 }
 
 void TerminalModel::SetCommandRefused(uint16_t code, bool refused) {

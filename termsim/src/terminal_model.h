@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +54,7 @@ class TerminalModel {
   void SetDoorState(uint8_t state);
   void SetMachineState(uint16_t state);
   void SetCommandRefused(uint16_t code, bool refused);
+  void SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload);
 
   // Bulk data sets and their faults; locks for itself.
   BulkTerminal& bulk() { return bulk_; }
@@ -83,6 +86,7 @@ class TerminalModel {
   const ProbeAnswer probe_answer_;
   const std::set<uint16_t> unknown_commands_;
   std::set<uint16_t> refused_commands_;
+  std::map<uint16_t, std::vector<uint8_t>> canned_replies_;
   DeviceInfo info_;
   DeviceControl control_;
   BulkTerminal bulk_;

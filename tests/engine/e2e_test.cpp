@@ -115,6 +115,33 @@ TEST_F(EngineE2ETest, ReplyCaches) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(version.data())), termsim::Profile{}.firmware);
 }
 
+// The length query tells how much of the caller's buffer the deciding reply
+// (or cached answer) filled, bounded by the buffer.
+TEST_F(EngineE2ETest, ReplyLengthCountsWhatArrived) {
+  ASSERT_NE(Connect(), nullptr);
+  const auto text_bytes = static_cast<int32_t>(termsim::Profile{}.firmware.size() + 1);
+  std::array<uint8_t, 64> version{};
+  EXPECT_EQ(Send(wire::kFirmwareVersion, version), CMD_ACK_OK);
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(handle), text_bytes) << "live reply";
+  EXPECT_EQ(Send(wire::kFirmwareVersion, version), CMD_ACK_OK);
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(handle), text_bytes) << "cached answer";
+  std::array<uint8_t, 8> small{};
+  EXPECT_EQ(Send(wire::kFirmwareVersion, small), CMD_ACK_OK);
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(handle), 8) << "bounded by the buffer";
+
+  sim->SetCannedReply(201, std::vector<uint8_t>{1, 2});
+  std::array<uint8_t, 4> time{};
+  EXPECT_EQ(Send(201, time), CMD_ACK_OK);
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(handle), 2) << "a short record is visible";
+
+  termsim::Faults faults;
+  faults.silent = true;
+  sim->SetFaults(faults);
+  EXPECT_EQ(Send(wire::CMD_ENABLEDEVICE, {}, 0, 50), wire::CMD_ACK_NO);
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(handle), -1) << "no reply decided";
+  EXPECT_EQ(DEVWIRE_REPLYLENGTH(nullptr), -1);
+}
+
 TEST_F(EngineE2ETest, StaleReplyIsIgnored) {
   ASSERT_NE(Connect(), nullptr);
   termsim::Faults faults;

@@ -536,5 +536,32 @@ TEST_F(OptionsE2E, BackgroundCommandAndRefresh) {
   EXPECT_EQ(sim->CountReceived(1014), 1u);
 }
 
+// A terminal that accepts a command but sends less than the record it owes
+// is a failure; the caller's outputs stay as they were.
+TEST_F(OptionsE2E, ShortFixedRecordsAreFailures) {
+  ASSERT_NE(Connect(Ver660()), nullptr);
+
+  sim->SetCannedReply(201, std::vector<uint8_t>{0x12, 0x34});  // half a packed time
+  int32_t y = -7, mo = -7, d = -7, h = -7, mi = -7, se = -7;
+  EXPECT_EQ(Q_GetTime(handle, &y, &mo, &d, &h, &mi, &se), -2);
+  EXPECT_EQ(y, -7);
+  EXPECT_EQ(se, -7);
+
+  sim->SetCannedReply(75, std::vector<uint8_t>{});  // no door state at all
+  int32_t state = -7;
+  EXPECT_EQ(Q_GetDoorState(handle, &state), -2);
+  EXPECT_EQ(state, -7);
+
+  sim->SetCannedReply(50, std::vector<uint8_t>(8, 0xFF));  // two counters, not 25
+  int32_t value = -7;
+  EXPECT_EQ(Q_GetDeviceStatus(handle, 20, &value), -2);
+  EXPECT_EQ(value, -7);
+
+  // A full record again decodes as before.
+  sim->SetCannedReply(201, std::nullopt);
+  EXPECT_EQ(Q_GetTime(handle, &y, &mo, &d, &h, &mi, &se), 1);
+  EXPECT_GE(y, 2000);
+}
+
 }  // namespace
 }  // namespace session_test

@@ -303,6 +303,10 @@ class Simulator {
   // Makes the terminal turn a command down with CMD_ACK_ERROR, or accept it
   // again.
   void SetCommandRefused(uint16_t code, bool refused);
+  // Makes the terminal answer a command CMD_ACK_OK with exactly `payload`
+  // (a broken or hostile terminal: short, long or garbled records); nullopt
+  // restores the normal answer.
+  void SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload);
 
   // The attendance and operation logs (termsim/logs.h). Setting a log, even
   // an empty one, makes the terminal answer the log commands from it; every
