@@ -1,16 +1,117 @@
 // termctl: command-line access to a terminal through devapi.
 #include <cstdio>
-#include <cstring>
+#include <map>
+#include <string>
 
+#include "address.h"
+#include "args.h"
+#include "commands.h"
+#include "demo_terminal.h"
 #include "devapi.h"
+#include "help.h"
 
-int main(int argc, char** argv) {
-  char version[16] = {};
-  Q_GetSDKVersion(version);
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-    std::printf("usage: termctl [--help] [--version]\n");
-    return 0;
-  }
-  std::printf("TermKit SDK version %s\n", version);
-  return 0;
+namespace termctl {
+
+namespace {
+
+using Handler = int (*)(Context&);
+
+const std::map<std::string, Handler>& Commands() {
+  static const std::map<std::string, Handler> commands = {
+      {"info", CmdInfo},       {"time", CmdTime},      {"options", CmdOptions},
+      {"users", CmdUsers},     {"logs", CmdLogs},      {"oplog", CmdOpLog},
+      {"events", CmdEvents},   {"enable", CmdControl}, {"disable", CmdControl},
+      {"restart", CmdControl}, {"unlock", CmdControl}, {"beep", CmdControl},
+  };
+  return commands;
 }
+
+// Connects to the address, reporting failures on stderr.
+DEVAPI_HANDLE Connect(const Address& address, int32_t password) {
+  if (address.scheme == "tcp") {
+    std::fprintf(stderr,
+                 "termctl: tcp:// is not available yet (the TCP transport is not built); "
+                 "use udp://%s:%d\n",
+                 address.host.c_str(), address.port);
+    return nullptr;
+  }
+  DEVAPI_HANDLE h =
+      Q_Connect_NET(address.host.c_str(), address.port, EventCallback(), EventContext(), password);
+  if (h == nullptr) {
+    std::fprintf(stderr,
+                 "termctl: cannot connect to %s: Q_Connect_NET failed, Q_LastError %d "
+                 "(wrong address, terminal off, or wrong --password?)\n",
+                 FormatAddress(address).c_str(), Q_LastError(nullptr));
+  }
+  return h;
+}
+
+int Run(int argc, char** argv) {
+  std::string error;
+  const auto parsed = ParseArgs(argc, argv, &error);
+  if (!parsed) return Usage("", error);
+  const Invocation& inv = *parsed;
+
+  if (inv.help) {
+    if (inv.command.empty()) {
+      std::printf("%s", ToolHelp());
+      return kOk;
+    }
+    const char* text = CommandHelp(inv.command);
+    if (text == nullptr) return Usage("", "unknown command '" + inv.command + "'");
+    std::printf("%s", text);
+    return kOk;
+  }
+  if (inv.command == "help") {
+    std::printf("%s", ToolHelp());
+    return kOk;
+  }
+  if (inv.command == "search") return CmdSearch(inv);
+
+  Handler handler = CmdDemo;
+  if (!inv.command.empty()) {
+    const auto it = Commands().find(inv.command);
+    if (it == Commands().end()) return Usage("", "unknown command '" + inv.command + "'");
+    handler = it->second;
+  }
+
+  // Bad output formats are caught before anything is started or connected.
+  if (inv.Has("format") && !ParseFormat(inv.Get("format"))) {
+    return Usage(inv.command, "unknown --format '" + inv.Get("format") + "' (table, csv, json)");
+  }
+  int32_t password = 0;
+  if (inv.Has("password")) {
+    const auto p = ParseInt(inv.Get("password"));
+    if (!p || *p < 0 || *p > 999999) return Usage("", "--password takes a number 0-999999");
+    password = static_cast<int32_t>(*p);
+  }
+
+  DemoTerminal demo;
+  Address address;
+  if (inv.address.empty()) {
+    if (!demo.Start()) {
+      std::fprintf(stderr, "termctl: the built-in simulator did not start\n");
+      return kFailed;
+    }
+    address = Address{"udp", "127.0.0.1", demo.port()};
+    std::fprintf(stderr, "termctl: no terminal given; using the built-in simulator at %s\n",
+                 FormatAddress(address).c_str());
+  } else {
+    const auto a = ParseAddress(inv.address, &error);
+    if (!a) return Usage("", error);
+    address = *a;
+  }
+
+  Context ctx{inv};
+  ctx.handle = Connect(address, password);
+  if (ctx.handle == nullptr) return kFailed;
+  const int status = handler(ctx);
+  if (ctx.handle != nullptr) Q_Close(ctx.handle);
+  return status;
+}
+
+}  // namespace
+
+}  // namespace termctl
+
+int main(int argc, char** argv) { return termctl::Run(argc, argv); }

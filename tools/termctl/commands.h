@@ -1,0 +1,48 @@
+// What every command gets, and the commands by group.
+#pragma once
+
+#include <string>
+
+#include "args.h"
+#include "devapi.h"
+#include "output.h"
+
+namespace termctl {
+
+struct Context {
+  const Invocation& inv;
+  DEVAPI_HANDLE handle = nullptr;
+};
+
+// Exit statuses.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;  // the terminal or the library said no
+inline constexpr int kUsage = 2;   // bad arguments
+
+// Reports a failed call on stderr with its result and the engine's last error.
+int Fail(const Context& ctx, const char* call, int result);
+// Reports bad arguments on stderr.
+int Usage(const std::string& command, const std::string& message);
+// --format (table by default); false after reporting a bad value.
+bool FormatOption(const Context& ctx, Format* format);
+
+// commands_device.cpp
+int CmdInfo(Context& ctx);
+int CmdTime(Context& ctx);
+int CmdOptions(Context& ctx);
+int CmdControl(Context& ctx);  // enable, disable, restart, unlock, beep
+// commands_users.cpp
+int CmdUsers(Context& ctx);
+// commands_logs.cpp
+int CmdLogs(Context& ctx);
+int CmdOpLog(Context& ctx);
+// commands_events.cpp
+int CmdEvents(Context& ctx);
+DEVAPI_EVENT_CALLBACK EventCallback();
+void* EventContext();
+// commands_search.cpp (needs no connection)
+int CmdSearch(const Invocation& inv);
+// demo.cpp: what `termctl` alone shows
+int CmdDemo(Context& ctx);
+
+}  // namespace termctl

@@ -1,0 +1,26 @@
+// The built-in terminal: a simulator on a loopback port, loaded with a
+// seeded demo data set, for trying termctl without hardware.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace termsim {
+class Simulator;
+}
+
+namespace termctl {
+
+class DemoTerminal {
+ public:
+  DemoTerminal();
+  ~DemoTerminal();
+  // Starts listening on 127.0.0.1 (a free port). False on failure.
+  bool Start();
+  uint16_t port() const;
+
+ private:
+  std::unique_ptr<termsim::Simulator> sim_;
+};
+
+}  // namespace termctl

@@ -1,0 +1,88 @@
+#include "help.h"
+
+#include <map>
+
+namespace termctl {
+
+const char* ToolHelp() {
+  return R"(usage: termctl [ADDRESS] [COMMAND] [WORDS...] [OPTIONS]
+
+ADDRESS   udp://host[:port] (port 4370 by default) or tcp://host[:port].
+          Without an address termctl starts its built-in simulator, loaded
+          with a demo data set, and talks to that.
+--password N   the terminal's comm password (0: none)
+
+Commands:
+  info                        firmware, serial number, platform, counts, clock, features
+  time [set DATE TIME|sync]   read or set the terminal's clock
+  options get NAME | set NAME=VALUE
+  users [show PIN|add PIN|delete PIN]
+  logs [--format table|csv|json] [--since|--from|--to DATE] [--new] [--clear --yes]
+  oplog [--format table|csv|json]
+  events [--count N] [--json]  watch pushed events until Ctrl-C
+  search [--broadcast ADDR]    find terminals on the local network
+  enable | disable | restart | unlock [--seconds N] | beep [--ms N]
+
+Without a command: a short demo (device info, some users, the latest punches).
+termctl COMMAND --help tells more about a command.
+Exit status: 0 success, 1 the terminal or library failed, 2 bad arguments.
+)";
+}
+
+const char* CommandHelp(const std::string& command) {
+  static const std::map<std::string, const char*> texts = {
+      {"info", R"(usage: termctl [ADDRESS] info [--format table|json]
+Shows the firmware, serial number, platform, storage counts, clock and
+feature flags of the terminal.
+)"},
+      {"time", R"(usage: termctl [ADDRESS] time
+       termctl [ADDRESS] time set YYYY-MM-DD HH:MM:SS
+       termctl [ADDRESS] time sync
+Reads the terminal's clock, sets it, or sets it to this computer's local time.
+)"},
+      {"options", R"(usage: termctl [ADDRESS] options get NAME
+       termctl [ADDRESS] options set NAME=VALUE
+Reads or writes one of the terminal's options (e.g. ~SerialNumber, DeviceID).
+)"},
+      {"users", R"(usage: termctl [ADDRESS] users [--format table|csv|json]
+       termctl [ADDRESS] users show PIN
+       termctl [ADDRESS] users add PIN --name NAME [--privilege N] [--card N]
+                                       [--pin-password TEXT] [--pin2 N] [--group N]
+       termctl [ADDRESS] users delete PIN
+Lists the users the terminal keeps, shows one, writes one or deletes one.
+PIN is the terminal's internal user number.
+)"},
+      {"logs", R"(usage: termctl [ADDRESS] logs [--format table|csv|json]
+                   [--since DATE | --from DATE --to DATE | --new] [--clear --yes]
+Downloads the attendance records. DATE is YYYY-MM-DD or "YYYY-MM-DD HH:MM:SS".
+--since DATE       records from DATE on
+--from/--to DATE   records between two moments (inclusive; --to defaults to now)
+--new              only records not taken yet
+--clear --yes      delete every record on the terminal after the download
+)"},
+      {"oplog", R"(usage: termctl [ADDRESS] oplog [--format table|csv|json]
+Downloads the operation log (what administrators did on the terminal).
+)"},
+      {"events", R"(usage: termctl [ADDRESS] events [--count N] [--json]
+Registers for the terminal's pushed events and prints one line per event
+until interrupted (Ctrl-C), or after N events.
+)"},
+      {"search", R"(usage: termctl search [--broadcast ADDR]
+Finds terminals by a UDP broadcast (255.255.255.255 by default). Takes at
+least 5 seconds.
+)"},
+      {"enable", "usage: termctl [ADDRESS] enable\nLets people use the terminal again.\n"},
+      {"disable",
+       "usage: termctl [ADDRESS] disable\nLocks the terminal's keypad and readers "
+       "(\"working...\").\n"},
+      {"restart", "usage: termctl [ADDRESS] restart\nRestarts the terminal.\n"},
+      {"unlock",
+       "usage: termctl [ADDRESS] unlock [--seconds N]\nOpens the door lock for N seconds "
+       "(default 5).\n"},
+      {"beep", "usage: termctl [ADDRESS] beep [--ms N]\nSounds the buzzer (default 200 ms).\n"},
+  };
+  const auto it = texts.find(command);
+  return it == texts.end() ? nullptr : it->second;
+}
+
+}  // namespace termctl
