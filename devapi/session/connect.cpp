@@ -197,6 +197,33 @@ DEVAPI_HANDLE Connect(const ConnectRequest& r) {
 std::string TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 }  // namespace
+// The request fields every connect fills the same way.
+ConnectRequest BaseRequest(ConnectKind kind, const char* plugin, DEVAPI_EVENT_CALLBACK callback,
+                           void* context, int32_t comm_password, int32_t block_size) {
+  ConnectRequest r;
+  r.kind = kind;
+  r.plugin = plugin;
+  r.callback = callback;
+  r.context = context;
+  r.comm_password = comm_password;
+  r.block_size = block_size;
+  return r;
+}
+
+// Builds the request and connects; nothing is thrown across the C border.
+// The engine's dial string holds 19 characters: a longer phone number would
+// be dialled cut, so it is refused.
+template <typename Build>
+DEVAPI_HANDLE GuardedConnect(Build&& build) {
+  try {
+    const ConnectRequest r = build();
+    if (r.phone.size() > 19) return nullptr;
+    return Connect(r);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 }  // namespace devapi
 
 using devapi::BeginCall;
@@ -210,121 +237,77 @@ extern "C" {
 DEVAPI_API DEVAPI_HANDLE Q_Connect_NET(const char* address, int32_t port,
                                        DEVAPI_EVENT_CALLBACK callback, void* context,
                                        int32_t comm_password) {
-  try {
-    ConnectRequest r;
-    r.kind = ConnectKind::kNet;
-    r.plugin = "comms.dll";
+  return devapi::GuardedConnect([&] {
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kNet, "comms.dll", callback, context,
+                                           comm_password, 16384);
     r.address = devapi::TextOrEmpty(address);
     r.p1 = port;
-    r.callback = callback;
-    r.context = context;
-    r.comm_password = comm_password;
-    r.block_size = 16384;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API DEVAPI_HANDLE Q_Connect_NETEX(const char* address, int32_t port,
                                          DEVAPI_EVENT_CALLBACK callback, void* context,
                                          int32_t comm_password) {
-  try {
-    ConnectRequest r;
-    r.kind = ConnectKind::kNetEx;
-    r.plugin = "tcplink.dll";
+  return devapi::GuardedConnect([&] {
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kNetEx, "tcplink.dll", callback, context,
+                                           comm_password, 65472);
     r.address = devapi::TextOrEmpty(address);
     r.p1 = port;
-    r.callback = callback;
-    r.context = context;
-    r.comm_password = comm_password;
-    r.block_size = 65472;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API DEVAPI_HANDLE Q_Connect_COM(const char* port, int32_t device_number, int32_t baud,
                                        DEVAPI_EVENT_CALLBACK callback, void* context,
                                        int32_t comm_password, const char* phone) {
-  try {
-    if (baud == 0) return nullptr;
-    ConnectRequest r;
+  if (baud == 0) return nullptr;
+  return devapi::GuardedConnect([&] {
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kCom, "lineport.dll", callback, context,
+                                           comm_password, 4096);
     r.phone = devapi::TextOrEmpty(phone);
-    // The engine's dial string holds 19 characters: a longer number would be
-    // dialled cut, so it is refused.
-    if (r.phone.size() > 19) return nullptr;
-    r.kind = ConnectKind::kCom;
-    r.plugin = "lineport.dll";
     r.address = devapi::TextOrEmpty(port);
     r.p1 = device_number;
     r.p2 = baud;
-    r.callback = callback;
-    r.context = context;
-    r.comm_password = comm_password;
-    r.block_size = 4096;
     const devapi::SerialTimeouts t = devapi::SerialTimeoutsForBaud(baud);
     r.cmd_timeout_ms = t.cmd_ms;
     r.data_timeout_ms = t.data_ms;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API DEVAPI_HANDLE Q_Connect_USB(int32_t device_number, DEVAPI_EVENT_CALLBACK callback,
                                        void* context, int32_t comm_password) {
-  try {
-    ConnectRequest r;
-    r.kind = ConnectKind::kUsb;
-    r.plugin = "usblink.dll";
+  return devapi::GuardedConnect([&] {
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kUsb, "usblink.dll", callback, context,
+                                           comm_password, 1024);
     r.p1 = device_number;
-    r.callback = callback;
-    r.context = context;
-    r.comm_password = comm_password;
-    r.block_size = 1024;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API DEVAPI_HANDLE Q_Connect_USB_STD(int32_t device_number, DEVAPI_EVENT_CALLBACK,
                                            void* context, int32_t comm_password) {
-  try {
-    ConnectRequest r;
-    r.kind = ConnectKind::kUsbStd;
-    r.plugin = "usbdirect.dll";
+  return devapi::GuardedConnect([&] {
+    // This transport reads for itself: no event callback.
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kUsbStd, "usbdirect.dll", nullptr, context,
+                                           comm_password, 1024);
     r.p1 = device_number;
-    r.callback = nullptr;
-    r.context = context;
-    r.comm_password = comm_password;
-    r.block_size = 1024;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API DEVAPI_HANDLE Q_Connect_P4P(const char* peer, DEVAPI_EVENT_CALLBACK callback,
                                        void* context, int32_t comm_password, int32_t* peer_limit) {
-  try {
-    ConnectRequest r;
-    r.kind = ConnectKind::kP4P;
-    r.plugin = "peerlink.dll";
+  return devapi::GuardedConnect([&] {
+    ConnectRequest r = devapi::BaseRequest(ConnectKind::kP4P, "peerlink.dll", callback, context,
+                                           comm_password, 16384);
     r.address = devapi::TextOrEmpty(peer);
-    r.callback = callback;
-    r.context = context;
-    r.comm_password = comm_password;
     r.peer_limit = peer_limit;
     r.cmd_timeout_ms = 12000;
     r.data_timeout_ms = 12000;
-    r.block_size = 16384;
-    return devapi::Connect(r);
-  } catch (...) {
-    return nullptr;
-  }
+    return r;
+  });
 }
 
 DEVAPI_API int32_t Q_Close(DEVAPI_HANDLE handle) {
