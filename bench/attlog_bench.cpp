@@ -12,30 +12,15 @@
 
 #include "devapi.h"
 #include "session/device_session.h"
+#include "protocol_floor.h"
 #include "termsim/simulator.h"
 
 namespace {
 
 constexpr uint32_t kRecords = 100000;
-constexpr double kSyncReadPauseMs = 50;
-constexpr double kLongSendPauseMs = 10;
-constexpr size_t kLongSendBytes = 10;
-
-void IgnoreEvent(void*, uint16_t, int32_t, const uint8_t*) {}
-
-double MsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
-
-double FloorMs(const termsim::Simulator& sim, bool reads_for_itself) {
-  double floor = 0;
-  for (const auto& packet : sim.Received()) {
-    if (reads_for_itself) floor += kSyncReadPauseMs;
-    if (packet.raw.size() > kLongSendBytes) floor += kLongSendPauseMs;
-  }
-  return floor;
-}
+using bench::FloorMs;
+using bench::IgnoreEvent;
+using bench::MsSince;
 
 void Run(const std::vector<termsim::AttendanceRecord>& records, bool compress, bool reader_thread,
          bool iterate) {

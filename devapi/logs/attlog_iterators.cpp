@@ -22,14 +22,7 @@ constexpr size_t kWorkCodeTextSize = 25;  // 24 characters and a terminator
 // downloaded first (new records on firmware that knows them).
 int32_t NextAttRecord(DeviceSession& s, AttLayout layout, AttRecord* out) {
   if (s.attlog_len == 0 || s.read_buf.empty()) {
-    switch (ReadAttLog(s, 1)) {
-      case Download::kLoaded:
-        break;
-      case Download::kNoRecords:
-        return 0;
-      default:
-        return -2;
-    }
+    if (const int32_t start = WalkStart(ReadAttLog(s, 1)); start != 1) return start;
   }
   const auto rest = ViewRest(s, s.attlog_start, s.attlog_len, s.attlog_cursor);
   if (rest.empty()) return 0;
@@ -54,11 +47,6 @@ AttLayout NumericLayout(const DeviceSession& s) {
 uint32_t ReportedUser(DeviceSession& s, AttLayout layout, uint32_t user) {
   if (layout == AttLayout::kCompressed && s.pin_width > 5) return users::Pin2FromPin(s, user);
   return user;
-}
-
-template <typename T>
-void Put(T* out, T value) {
-  if (out != nullptr) *out = value;
 }
 
 struct TimeOutputs {

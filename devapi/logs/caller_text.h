@@ -25,4 +25,10 @@ void CopyTerminatedText(std::span<const uint8_t> field, size_t size, char* out);
 // The session's user-number width as a copy bound: 0 to 24.
 size_t IdTextWidth(int32_t pin_width);
 
+// Stores `value` when the caller passed a place for it.
+template <typename T>
+void Put(T* out, T value) {
+  if (out != nullptr) *out = value;
+}
+
 }  // namespace devapi

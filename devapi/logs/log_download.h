@@ -12,6 +12,13 @@ namespace devapi {
 // terminal without records is not a failure.
 enum class Download { kLoaded, kNoRecords, kUnsupported, kFailed };
 
+// What an iterator makes of the download it starts over an empty view: 1
+// to walk the records, 0 when the terminal has none, -2 when it failed.
+inline int32_t WalkStart(Download d) {
+  if (d == Download::kLoaded) return 1;
+  return d == Download::kNoRecords ? 0 : -2;
+}
+
 // The outcome of one bulk read: the code slot and the engine's result.
 struct BulkOutcome {
   uint16_t code = 0;

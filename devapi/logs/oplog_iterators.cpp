@@ -25,14 +25,7 @@ bool KeepsOpLog(const DeviceSession& s) { return !FirmwareBelow(s, "Ver 5.04"); 
 // implicit download failed (or the firmware keeps no operation log).
 int32_t NextOpRecord(DeviceSession& s, OpLayout layout, OpRecord* out) {
   if (s.oplog_len == 0 || s.read_buf.empty()) {
-    switch (ReadOpLog(s, 1)) {
-      case Download::kLoaded:
-        break;
-      case Download::kNoRecords:
-        return 0;
-      default:
-        return -2;
-    }
+    if (const int32_t start = WalkStart(ReadOpLog(s, 1)); start != 1) return start;
   }
   const auto rest = ViewRest(s, s.oplog_start, s.oplog_len, s.oplog_cursor);
   if (rest.empty()) return 0;
@@ -49,11 +42,6 @@ int32_t NextOpRecord(DeviceSession& s, OpLayout layout, OpRecord* out) {
 // Operations whose first parameter names a user.
 bool FirstParameterIsUser(uint8_t operation) {
   return (operation >= 6 && operation <= 12) || operation == 30;
-}
-
-template <typename T>
-void Put(T* out, T value) {
-  if (out != nullptr) *out = value;
 }
 
 void PutParams(const OpRecord& rec, int32_t* params, size_t count) {
