@@ -515,6 +515,105 @@ DEVAPI_API int32_t Q_GetUserIDCard(DEVAPI_HANDLE handle, const char* id_text, ui
                                    int32_t capacity);
 DEVAPI_API int32_t Q_DelUserIDCard(DEVAPI_HANDLE handle, const char* id_text);
 
+/* ==== Fingerprint templates ====
+ *
+ * Templates are keyed by user and finger index (0-9; other values up to 255
+ * are passed through). The template algorithm version is Q_GetKeyOptions'
+ * first value: 10 selects version-10 containers, anything else version 9.
+ * A finger or flag outside 0-255, a null template, ID text or output gives
+ * 4 and nothing is sent. User arguments map to PINs as for the user calls;
+ * "user text" arguments are ID texts on colour-screen terminals and decimal
+ * user numbers elsewhere. A user that maps to no PIN: reads, lookups and
+ * deletions give 0, writes -2.
+ *
+ * Lengths are in/out: in, the capacity of the caller's buffer; out, the
+ * template's length. A template that does not fit is not copied: 4, and the
+ * length needed comes back. Buffers of 2048 bytes hold any version-9
+ * template; version-10 containers need up to 32768. Flags: 1 valid, 3
+ * duress.
+ *
+ * Results: 1; 0 not found / no data; -2 refused or failed; -3 a template
+ * outside the limits (version 9 after re-encoding: 50 to 1011 bytes, 598 for
+ * Q_SetUserTmpEx, longer ones are shrunk; version 10: at most 32768, at
+ * least 128 for Q_SetUserTmpEx); -4 / -5 writes refused for reasons 1 / 4;
+ * -100 a version rule broken. */
+
+/* Downloads every template into the session's template view: piecewise
+ * when the terminal offers it (then the quick index is built too), else in
+ * bulk. Drops the other downloaded views. 1; 0 none; -2. */
+DEVAPI_API int32_t Q_ReadTempData(DEVAPI_HANDLE handle);
+/* Every template through the piecewise download only (no quick index). */
+DEVAPI_API int32_t Q_ReadLargeTmp(DEVAPI_HANDLE handle);
+/* One user's templates into the view. 1 (also for a user without
+ * templates); 0 the user has no PIN or the terminal has nothing; -4 when a
+ * full download is loaded; -2. */
+DEVAPI_API int32_t Q_ReadUserTempData(DEVAPI_HANDLE handle, const char* user);
+/* Rebuilds the quick index from the current view. 1. */
+DEVAPI_API int32_t InitQuickUserTempEx(DEVAPI_HANDLE handle);
+
+/* From the view when one is loaded (no match: 0, the terminal is not
+ * asked), else from the terminal as the Get calls below. Q_QueryUserTemp
+ * reports the version-9 template's own length. Q_QueryUserTempEx also
+ * reports the flag (may be null). */
+DEVAPI_API int32_t Q_QueryUserTemp(DEVAPI_HANDLE handle, int32_t user, int32_t finger,
+                                   uint8_t* buffer, int32_t* length);
+DEVAPI_API int32_t SSR_Q_QueryUserTemp(DEVAPI_HANDLE handle, const char* id_text, int32_t finger,
+                                       uint8_t* buffer, int32_t* length);
+DEVAPI_API int32_t Q_QueryUserTempEx(DEVAPI_HANDLE handle, const char* user, int32_t finger,
+                                     int32_t* flag, uint8_t* buffer, int32_t* length);
+
+/* From the terminal. The out length is the bytes that arrived (at most the
+ * capacity). Q_GetUserTmpEx reports one byte less (the trailing flag byte)
+ * and writes *flag only on colour-screen terminals. 1; 0 no such
+ * template; -2. */
+DEVAPI_API int32_t Q_GetUserTmp(DEVAPI_HANDLE handle, int32_t user, int32_t finger, uint8_t* buffer,
+                                int32_t* length);
+DEVAPI_API int32_t SSR_Q_GetUserTmp(DEVAPI_HANDLE handle, const char* id_text, int32_t finger,
+                                    uint8_t* buffer, int32_t* length);
+DEVAPI_API int32_t Q_GetUserTmpEx(DEVAPI_HANDLE handle, const char* user, int32_t finger,
+                                  int32_t* flag, uint8_t* buffer, int32_t* length);
+
+/* Writes. On version-10 terminals SSR_Q_SetUserTmp takes finger 15 only
+ * (else -100, tested first) and both it and Q_SetUserTmpEx take containers
+ * (a version-9 template gives -100). SSR_Q_SetUserTmpExt shrinks templates
+ * to what fits one packet with its 28-byte header (996 bytes on UDP and
+ * serial lines). Q_AppendUserTmp lets the terminal choose the finger. */
+DEVAPI_API int32_t Q_SetUserTmp(DEVAPI_HANDLE handle, int32_t user, int32_t finger,
+                                const uint8_t* tmpl);
+DEVAPI_API int32_t SSR_Q_SetUserTmp(DEVAPI_HANDLE handle, const char* id_text, int32_t finger,
+                                    const uint8_t* tmpl);
+DEVAPI_API int32_t Q_SetUserTmpEx(DEVAPI_HANDLE handle, const char* user, int32_t finger,
+                                  int32_t flag, const uint8_t* tmpl);
+DEVAPI_API int32_t SSR_Q_SetUserTmpExt(DEVAPI_HANDLE handle, int32_t flag, const char* id_text,
+                                       int32_t finger, const uint8_t* tmpl);
+DEVAPI_API int32_t Q_AppendUserTmp(DEVAPI_HANDLE handle, int32_t user, const uint8_t* tmpl);
+
+/* Deletions. 1; 0 no such template; -2. */
+DEVAPI_API int32_t Q_DelUserTmp(DEVAPI_HANDLE handle, int32_t user, int32_t finger);
+DEVAPI_API int32_t SSR_Q_DelUserTmp(DEVAPI_HANDLE handle, const char* id_text, int32_t finger);
+DEVAPI_API int32_t SSR_Q_DelUserTmpExt(DEVAPI_HANDLE handle, const char* id_text, int32_t finger);
+
+/* Asks the terminal whose template matches a version-9 template. 1 and the
+ * user in *pin (its PIN2 on terminals with wide user numbers); 0 no match;
+ * 4 a template the codec cannot read (nothing sent); -2. */
+DEVAPI_API int32_t Q_TestUserTmp(DEVAPI_HANDLE handle, int32_t* pin, const uint8_t* tmpl);
+
+/* Template tools (no handle). 1, or 4 for an unusable template.
+ * Q_FPTempLength: the template's length. Q_SetFPTempLength: shrinks the
+ * template in place to at most `max_length` bytes. Q_FPTempConvert: the
+ * standard encoding into `out` (1023 bytes). Q_FPTempConvertNew: the compact
+ * encoding into `out` (2309 bytes), shrunk to *length when that is 101 to
+ * 2047 and shorter than the result; the result's length comes back. */
+DEVAPI_API int32_t Q_FPTempLength(const uint8_t* tmpl, int32_t* length);
+DEVAPI_API int32_t Q_SetFPTempLength(uint8_t* tmpl, int32_t max_length);
+DEVAPI_API int32_t Q_FPTempConvert(const uint8_t* in, uint8_t* out, int32_t* length);
+DEVAPI_API int32_t Q_FPTempConvertNew(const uint8_t* in, uint8_t* out, int32_t* length);
+/* As FPTOOL_MERGE_TEMPLATE and FPTOOL_SPLIT_TEMPLATE. */
+DEVAPI_API int32_t Q_MergeTemplate(const unsigned char* const* containers, int32_t count,
+                                   unsigned char* merged);
+DEVAPI_API int32_t Q_SplitTemplate(const unsigned char* container, unsigned char* const* outputs,
+                                   int32_t* count, int32_t* lengths);
+
 #ifdef __cplusplus
 }
 #endif

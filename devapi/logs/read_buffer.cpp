@@ -14,7 +14,11 @@ void EnsureReadBuffer(DeviceSession& session, uint32_t capacity) {
 
 void ResetViewsExcept(DeviceSession& session, BufferView owner) {
   DeviceSession& s = session;
-  if (owner != BufferView::kTemplates) s.tmpl_len = s.tmpl_start = s.tmpl_cursor = 0;
+  if (owner != BufferView::kTemplates) {
+    s.tmpl_len = s.tmpl_start = s.tmpl_cursor = 0;
+    s.tmpl_loaded = false;
+    s.quick_tmpl_state = 0;  // the index described bytes that are now gone
+  }
   if (owner != BufferView::kAttendance) s.attlog_len = s.attlog_start = s.attlog_cursor = 0;
   if (owner != BufferView::kOpLog) s.oplog_len = s.oplog_start = s.oplog_cursor = 0;
   if (owner != BufferView::kOpLogEx) s.oplogex_len = s.oplogex_start = s.oplogex_cursor = 0;

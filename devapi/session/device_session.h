@@ -126,6 +126,12 @@ struct DeviceSession {
     uint32_t last_user_no = 0;         // PIN of the last user iterated
   } user_cache;
   // ------------------------------------------------ templates (templates)
+  // The template view (tmpl_start / tmpl_len / tmpl_cursor above) and its
+  // quick index (devapi/users/fingerprint_*). A piecewise download puts the
+  // records at byte 0, so tmpl_start alone cannot tell a loaded view.
+  bool tmpl_loaded = false;         // a template load set the view
+  int32_t quick_tmpl_state = 0;     // -1 loading, 1 tmpl_index matches the view
+  std::vector<int32_t> tmpl_index;  // 10 entries per PIN 0-50000, once built
   // ------------------------------------------- batch update (batch update)
   // ------------------------------------------- table interface (table interface)
   // ---------------------------------------- attendance data (attendance data)

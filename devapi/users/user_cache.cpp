@@ -36,11 +36,13 @@ std::string_view Decimal(uint32_t value, std::array<char, 12>& room) {
 // Zeroes the template view on the shared download buffer, as every user
 // table load does.
 void DropTemplateView(devapi::DeviceSession& s) {
-  if (s.tmpl_start != 0 && s.tmpl_start < s.read_buf.size()) {
+  if (s.tmpl_loaded && s.tmpl_start < s.read_buf.size()) {
     const size_t n = std::min<size_t>(s.tmpl_len, s.read_buf.size() - s.tmpl_start);
     std::fill_n(s.read_buf.begin() + s.tmpl_start, n, uint8_t{0});
   }
-  if (s.tmpl_start != 0) s.tmpl_len = 0;
+  s.tmpl_len = 0;
+  s.tmpl_loaded = false;
+  s.quick_tmpl_state = 0;
 }
 
 }  // namespace

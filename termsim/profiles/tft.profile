@@ -2,6 +2,7 @@
 firmware = Ver 6.60 Mar 15 2011
 pin_width = 9
 mac = 00:17:61:0F:AC:E1
+piecewise_templates = 1
 storage.20 = 15
 storage.22 = 800
 

@@ -16,11 +16,6 @@ namespace {
 constexpr uint16_t kReadLargeBlock = 2018;
 constexpr uint16_t kFreeLargeBlocks = 2019;
 
-void Refuse(Reply& reply) {
-  reply.code = wire::CMD_ACK_ERROR;
-  reply.payload.clear();
-}
-
 // `data` cut into data packets of `chunk` bytes, all carrying `connection_id`
 // (or, when `numbered`, their own index) and the request's sequence number.
 std::vector<Reply> Packetise(std::span<const uint8_t> data, uint32_t chunk, bool numbered,

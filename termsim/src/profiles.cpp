@@ -182,6 +182,7 @@ Profile Profile::Tft() {
   p.pin_width = 9;
   p.storage = {{20, 15}, {22, 800}};
   p.mac = "00:17:61:0F:AC:E1";
+  p.piecewise_templates = true;
   return p;
 }
 
@@ -244,6 +245,8 @@ bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string*
     p.search_ip = value;
   } else if (key == "search_answer") {
     p.search_answer = value;
+  } else if (key == "piecewise_templates") {
+    ok = ParseFlag(value, &p.piecewise_templates);
   } else {
     return Fail(error, "unknown setting \"" + std::string(key) + "\"");
   }

@@ -1,9 +1,21 @@
 #include "reply.h"
 
+#include "wire/codes.h"
 #include "wire/le_bytes.h"
 #include "wire/packet.h"
 
 namespace termsim {
+
+void Ok(Reply& reply, std::vector<uint8_t> payload) {
+  reply.code = wire::CMD_ACK_OK;
+  reply.payload = std::move(payload);
+}
+
+void Refuse(Reply& reply, uint16_t reason) {
+  reply.code = wire::CMD_ACK_ERROR;
+  reply.payload.clear();
+  if (reason != 0) reply.connection_id = reason;
+}
 
 std::vector<uint8_t> EncodeReply(const Reply& reply, const WireShape& shape) {
   std::vector<uint8_t> out(wire::kHeaderSize + reply.payload.size());

@@ -30,6 +30,12 @@ struct WireShape {
   bool corrupt_checksum = false;
 };
 
+// Accepts a command, with `payload` as the answer's data.
+void Ok(Reply& reply, std::vector<uint8_t> payload = {});
+// Turns a command down (CMD_ACK_ERROR, no data); a non-zero `reason` goes in
+// the connection word, where hosts look for why.
+void Refuse(Reply& reply, uint16_t reason = 0);
+
 // The datagram for `reply`, shaped as asked.
 std::vector<uint8_t> EncodeReply(const Reply& reply, const WireShape& shape = {});
 

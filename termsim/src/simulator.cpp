@@ -272,4 +272,23 @@ std::vector<int> Simulator::ClearedDataKinds() const {
   return impl_->model.users().ClearedKinds();
 }
 
+void Simulator::SetTemplates(std::vector<FingerTemplate> templates) {
+  impl_->model.templates().SetTemplates(std::move(templates));
+}
+std::vector<FingerTemplate> Simulator::Templates() const {
+  return impl_->model.templates().Templates();
+}
+std::optional<FingerTemplate> Simulator::FindTemplate(uint16_t pin, uint8_t finger) const {
+  return impl_->model.templates().Find(pin, finger);
+}
+std::vector<uint8_t> Simulator::TemplateTableBytes() const {
+  return impl_->model.templates().TableBytes();
+}
+void Simulator::SetIdentifyAnswer(std::optional<uint16_t> pin) {
+  impl_->model.templates().SetIdentifyAnswer(pin);
+}
+void Simulator::SetTemplateReadStreamed(uint16_t command, std::optional<bool> streamed) {
+  impl_->model.templates().SetReadStreamed(command, streamed);
+}
+
 }  // namespace termsim

@@ -39,7 +39,12 @@ TerminalModel::TerminalModel(const Profile& profile)
       info_(profile),
       control_(profile),
       events_(profile),
-      users_(profile) {}
+      users_(profile),
+      templates_(profile) {
+  // A user's templates go with the user; clear-data may drop them all.
+  users_.SetListeners({[this](uint16_t pin) { templates_.UserRemoved(pin); },
+                       [this](int kind) { templates_.DataCleared(kind); }});
+}
 
 Reply TerminalModel::Handle(const wire::PacketView& request,
                             const platform::net::SockAddrV4& client) {
@@ -161,6 +166,13 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request, R
         return;
       }
       if (users_.Handle(code, payload, bulk_, reply)) return;
+      if (templates_.Answer(request,
+                            {bulk_, options_, session.upload,
+                             [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); },
+                             [this](std::string_view text) { return users_.PinOfText(text); }},
+                            reply)) {
+        return;
+      }
       if (bulk_.Answer(session.id, request, reply)) return;
       if (info_.Handle(code, payload, reply)) return;
       if (control_.Handle(code, payload, reply)) return;

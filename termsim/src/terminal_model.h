@@ -19,6 +19,7 @@
 #include "platform/socket.h"
 #include "reply.h"
 #include "session_table.h"
+#include "template_commands.h"
 #include "terminal_events.h"
 #include "termsim/simulator.h"
 #include "user_commands.h"
@@ -64,6 +65,8 @@ class TerminalModel {
   TerminalEvents& events() { return events_; }
   // The user table and the user commands; locks for itself.
   UserCommands& users() { return users_; }
+  // The fingerprint templates and their commands; locks for itself.
+  TemplateCommands& templates() { return templates_; }
 
  private:
   Reply Connect(const wire::PacketView& request, const platform::net::SockAddrV4& client);
@@ -93,6 +96,7 @@ class TerminalModel {
   LogTerminal logs_;
   TerminalEvents events_;
   UserCommands users_;
+  TemplateCommands templates_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

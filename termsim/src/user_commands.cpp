@@ -34,17 +34,6 @@ constexpr size_t kTextField = 24;
 constexpr size_t kTextRequest = 25;
 constexpr uint16_t kOwnZonesMode = 1;
 
-void Ok(Reply& reply, std::vector<uint8_t> payload = {}) {
-  reply.code = wire::CMD_ACK_OK;
-  reply.payload = std::move(payload);
-}
-
-void Refuse(Reply& reply, uint16_t reason = 0) {
-  reply.code = wire::CMD_ACK_ERROR;
-  reply.payload.clear();
-  if (reason != 0) reply.connection_id = reason;
-}
-
 std::string TextOf(std::span<const uint8_t> data) {
   wire::ByteReader r(data.first(std::min(data.size(), kTextField)));
   return std::string(r.FixedText(r.remaining()));
@@ -136,6 +125,7 @@ void UserCommands::Delete(std::span<const uint8_t> data, Reply& reply) {
   wire::ByteReader r(data);
   const uint16_t pin = r.U16();
   if (r.ok() && table_.Erase(pin)) {
+    if (listeners_.user_removed) listeners_.user_removed(pin);
     Ok(reply);
   } else {
     Refuse(reply, kReasonNoSuchUser);
@@ -144,7 +134,9 @@ void UserCommands::Delete(std::span<const uint8_t> data, Reply& reply) {
 
 void UserCommands::DeleteByText(std::span<const uint8_t> data, Reply& reply) {
   const User* user = data.size() >= kTextField ? table_.FindByText(TextOf(data)) : nullptr;
-  if (user != nullptr && table_.Erase(user->pin)) {
+  const uint16_t pin = user != nullptr ? user->pin : 0;
+  if (user != nullptr && table_.Erase(pin)) {
+    if (listeners_.user_removed) listeners_.user_removed(pin);
     Ok(reply);
   } else {
     Refuse(reply, kReasonNoSuchUser);
@@ -154,6 +146,7 @@ void UserCommands::DeleteByText(std::span<const uint8_t> data, Reply& reply) {
 void UserCommands::ClearData(std::span<const uint8_t> data, Reply& reply) {
   const int kind = data.empty() ? 0 : data[0];
   if (kind == 0 || kind == kUserTableKind) table_.Clear();
+  if (listeners_.data_cleared) listeners_.data_cleared(kind);
   cleared_.push_back(kind);
   Ok(reply);
 }
@@ -310,6 +303,17 @@ std::vector<uint8_t> UserCommands::TableBytes() const {
 std::vector<int> UserCommands::ClearedKinds() const {
   std::lock_guard lock(mu_);
   return cleared_;
+}
+
+void UserCommands::SetListeners(Listeners listeners) {
+  std::lock_guard lock(mu_);
+  listeners_ = std::move(listeners);
+}
+
+std::optional<uint16_t> UserCommands::PinOfText(std::string_view text) {
+  std::lock_guard lock(mu_);
+  const User* user = table_.FindByText(text);
+  return user != nullptr ? std::optional<uint16_t>(user->pin) : std::nullopt;
 }
 
 }  // namespace termsim

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "bulk_terminal.h"
@@ -33,6 +35,17 @@ class UserCommands {
   std::vector<uint8_t> TableBytes() const;
   std::vector<int> ClearedKinds() const;
 
+  // Data kept beside the table goes with it: `user_removed` runs for every
+  // user a deletion removes, `data_cleared` for every clear-data kind. Both
+  // run under this table's lock and must not call back into it.
+  struct Listeners {
+    std::function<void(uint16_t pin)> user_removed;
+    std::function<void(int kind)> data_cleared;
+  };
+  void SetListeners(Listeners listeners);
+  // The PIN of the user known by `text` (see KnownAs).
+  std::optional<uint16_t> PinOfText(std::string_view text);
+
  private:
   bool AnswerTableQuery(std::span<const uint8_t> query, BulkTerminal& bulk, Reply& reply);
   void Delete(std::span<const uint8_t> data, Reply& reply);
@@ -54,6 +67,7 @@ class UserCommands {
   const UserRecordLayout layout_;
   UserTable table_;
   std::vector<int> cleared_;
+  Listeners listeners_;
 };
 
 }  // namespace termsim
