@@ -223,6 +223,23 @@ std::vector<OpLogRecord> GenerateOpLog(const OpLogGeneration& g) {
   return out;
 }
 
+bool ParseLogLine(const std::string& line, LogData* data) {
+  const auto f = Split(line, ',');
+  if (f[0] == "att") {
+    AttendanceRecord a;
+    if (!ParseAttendance(f, &a)) return false;
+    data->attendance.push_back(std::move(a));
+    return true;
+  }
+  if (f[0] == "op") {
+    OpLogRecord o;
+    if (!ParseOperation(f, &o)) return false;
+    data->operations.push_back(std::move(o));
+    return true;
+  }
+  return false;
+}
+
 bool LoadLogFile(const std::string& path, LogData* data, std::string* error) {
   std::ifstream in(path);
   if (!in) return Fail(error, "cannot open " + path);
@@ -231,14 +248,9 @@ bool LoadLogFile(const std::string& path, LogData* data, std::string* error) {
   for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    const auto f = Split(line, ',');
-    bool ok = false;
-    if (f[0] == "att") {
-      ok = ParseAttendance(f, &loaded.attendance.emplace_back());
-    } else if (f[0] == "op") {
-      ok = ParseOperation(f, &loaded.operations.emplace_back());
+    if (!ParseLogLine(line, &loaded)) {
+      return Fail(error, path + ":" + std::to_string(number) + ": bad record");
     }
-    if (!ok) return Fail(error, path + ":" + std::to_string(number) + ": bad record");
   }
   *data = std::move(loaded);
   return true;

@@ -139,6 +139,29 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed) {
   return users;
 }
 
+bool ParseUserLine(std::string_view line, User* user, std::string* error) {
+  User u;
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    const size_t tab = rest.find('\t');
+    const std::string_view field = rest.substr(0, tab);
+    const size_t eq = field.find('=');
+    if (eq == std::string_view::npos ||
+        !ApplyField(field.substr(0, eq), field.substr(eq + 1), &u)) {
+      if (error != nullptr) *error = "bad field \"" + std::string(field) + "\"";
+      return false;
+    }
+    if (tab == std::string_view::npos) break;
+    rest.remove_prefix(tab + 1);
+  }
+  if (u.pin == 0 || u.pin == 0xFFFF) {
+    if (error != nullptr) *error = "pin must be 1-65534";
+    return false;
+  }
+  *user = std::move(u);
+  return true;
+}
+
 bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* error) {
   std::ifstream in(path);
   if (!in) {
@@ -150,28 +173,11 @@ bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* e
   for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    User u;
-    std::string_view rest = line;
-    while (!rest.empty()) {
-      const size_t tab = rest.find('\t');
-      const std::string_view field = rest.substr(0, tab);
-      const size_t eq = field.find('=');
-      if (eq == std::string_view::npos ||
-          !ApplyField(field.substr(0, eq), field.substr(eq + 1), &u)) {
-        if (error != nullptr) {
-          *error =
-              path + ":" + std::to_string(number) + ": bad field \"" + std::string(field) + "\"";
-        }
-        return false;
-      }
-      if (tab == std::string_view::npos) break;
-      rest.remove_prefix(tab + 1);
-    }
-    if (u.pin == 0 || u.pin == 0xFFFF) {
-      if (error != nullptr) *error = path + ":" + std::to_string(number) + ": pin must be 1-65534";
+    std::string reason;
+    if (!ParseUserLine(line, &loaded.emplace_back(), &reason)) {
+      if (error != nullptr) *error = path + ":" + std::to_string(number) + ": " + reason;
       return false;
     }
-    loaded.push_back(std::move(u));
   }
   *users = std::move(loaded);
   return true;

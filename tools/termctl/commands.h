@@ -1,6 +1,7 @@
 // What every command gets, and the commands by group.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "args.h"
@@ -25,6 +26,12 @@ int Fail(const Context& ctx, const char* call, int result);
 int Usage(const std::string& command, const std::string& message);
 // --format (table by default); false after reporting a bad value.
 bool FormatOption(const Context& ctx, Format* format);
+
+// Downloads the user table and writes one record per user: `next` calls the
+// library's user iterator (`call`) once and fills the record when it gives
+// 1; 0 ends the table, anything else is a failure.
+int ListUserTable(Context& ctx, Format format, const char* call,
+                  const std::function<int(Record*)>& next);
 
 // commands_device.cpp
 int CmdInfo(Context& ctx);

@@ -1,7 +1,9 @@
 // Error reporting shared by the commands.
 #include <cstdio>
+#include <vector>
 
 #include "commands.h"
+#include "terminal_io.h"
 
 namespace termctl {
 
@@ -26,6 +28,30 @@ bool FormatOption(const Context& ctx, Format* format) {
   }
   *format = *f;
   return true;
+}
+
+int ListUserTable(Context& ctx, Format format, const char* call,
+                  const std::function<int(Record*)>& next) {
+  ProgressNote note("downloading users");
+  const int r = Q_ReadUserInfo(ctx.handle);
+  if (r < 0) {
+    note.Done();
+    return Fail(ctx, "Q_ReadUserInfo", r);
+  }
+  std::vector<Record> records;
+  while (r == 1) {
+    Record record;
+    const int g = next(&record);
+    if (g == 0) break;
+    if (g != 1) {
+      note.Done();
+      return Fail(ctx, call, g);
+    }
+    records.push_back(std::move(record));
+  }
+  note.Done();
+  WriteRecords(stdout, records, format);
+  return kOk;
 }
 
 }  // namespace termctl

@@ -92,7 +92,10 @@ int CmdLogs(Context& ctx) {
   ProgressNote note("downloading attendance records");
   const char* call = "";
   const int r = StartDownload(ctx.handle, sel, &call);
-  if (r < 0) return Fail(ctx, call, r);
+  if (r < 0) {
+    note.Done();
+    return Fail(ctx, call, r);
+  }
   std::vector<Record> records;
   if (r == 1) {
     for (;;) {
@@ -101,7 +104,10 @@ int CmdLogs(Context& ctx) {
       const int g = Q_GetExtLog(ctx.handle, &user, &verify, &state, &y, &mo, &d, &hh, &mi, &s,
                                 &work, &reserved);
       if (g == 0) break;
-      if (g != 1) return Fail(ctx, "Q_GetExtLog", g);
+      if (g != 1) {
+        note.Done();
+        return Fail(ctx, "Q_GetExtLog", g);
+      }
       records.push_back({Number("user", user), Text("time", FormatMoment({y, mo, d, hh, mi, s})),
                          Number("verify_mode", verify), Number("state", state),
                          Number("work_code", work)});
@@ -124,7 +130,10 @@ int CmdOpLog(Context& ctx) {
   if (!ctx.inv.words.empty()) return Usage("oplog", "takes no words");
   ProgressNote note("downloading operation records");
   const int r = Q_ReadOpLog(ctx.handle, 0);
-  if (r < 0) return Fail(ctx, "Q_ReadOpLog", r);
+  if (r < 0) {
+    note.Done();
+    return Fail(ctx, "Q_ReadOpLog", r);
+  }
   std::vector<Record> records;
   if (r == 1) {
     for (;;) {
@@ -132,7 +141,10 @@ int CmdOpLog(Context& ctx) {
       int32_t params[4] = {};
       const int g = Q_GetOpLog(ctx.handle, &admin, &op, params, &y, &mo, &d, &hh, &mi, &s);
       if (g == 0) break;
-      if (g != 1) return Fail(ctx, "Q_GetOpLog", g);
+      if (g != 1) {
+        note.Done();
+        return Fail(ctx, "Q_GetOpLog", g);
+      }
       records.push_back({Number("admin", admin), Number("operation", op),
                          Text("time", FormatMoment({y, mo, d, hh, mi, s})),
                          Number("param1", params[0]), Number("param2", params[1]),

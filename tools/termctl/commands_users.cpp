@@ -1,10 +1,14 @@
-// The user table: list, show, add, delete.
+// The user table: list, show, add, delete. Terminals with numbered users
+// take the narrow calls here; colour-screen terminals name users by ID text
+// (users_by_id_text.cpp).
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "terminal_io.h"
+#include "users_by_id_text.h"
 
 namespace termctl {
 
@@ -40,21 +44,13 @@ Record ToRecord(const UserRow& u) {
 }
 
 int ListUsers(Context& ctx, Format format) {
-  const int r = Q_ReadUserInfo(ctx.handle);
-  if (r < 0) return Fail(ctx, "Q_ReadUserInfo", r);
-  std::vector<Record> records;
-  if (r == 1) {
-    for (;;) {
-      UserRow u;
-      const int g = Q_GetUserInfo(ctx.handle, &u.pin, u.name, &u.privilege, &u.enabled, u.password,
-                                  u.card, &u.pin2, &u.group, u.time_zones);
-      if (g == 0) break;
-      if (g != 1) return Fail(ctx, "Q_GetUserInfo", g);
-      records.push_back(ToRecord(u));
-    }
-  }
-  WriteRecords(stdout, records, format);
-  return kOk;
+  return ListUserTable(ctx, format, "Q_GetUserInfo", [&](Record* record) {
+    UserRow u;
+    const int g = Q_GetUserInfo(ctx.handle, &u.pin, u.name, &u.privilege, &u.enabled, u.password,
+                                u.card, &u.pin2, &u.group, u.time_zones);
+    if (g == 1) *record = ToRecord(u);
+    return g;
+  });
 }
 
 std::optional<int32_t> PinWord(const std::string& command, const std::vector<std::string>& w) {
@@ -142,10 +138,22 @@ int CmdUsers(Context& ctx) {
   Format format;
   if (!FormatOption(ctx, &format)) return kUsage;
   const auto& w = ctx.inv.words;
-  if (w.empty() || (w.size() == 1 && w[0] == "list")) return ListUsers(ctx, format);
+  const bool id_texts = KeepsIdTextUsers(ctx);
+  if (w.empty() || (w.size() == 1 && w[0] == "list")) {
+    return id_texts ? ListIdTextUsers(ctx, format) : ListUsers(ctx, format);
+  }
   const std::string& verb = w[0];
   if (verb != "show" && verb != "add" && verb != "delete") {
     return Usage("users", "unknown word '" + verb + "' (show, add, delete)");
+  }
+  if (id_texts) {
+    // This terminal names its users by ID text.
+    if (w.size() != 2 || !ValidIdText(w[1])) {
+      return Usage("users", verb + " needs one user ID (1-24 characters)");
+    }
+    if (verb == "show") return ShowIdTextUser(ctx, w[1], format);
+    if (verb == "add") return AddIdTextUser(ctx, w[1]);
+    return DeleteIdTextUser(ctx, w[1]);
   }
   const auto pin = PinWord(verb, w);
   if (!pin) return Usage("users", verb + " needs one PIN (1-65534)");

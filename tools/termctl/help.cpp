@@ -50,7 +50,9 @@ Reads or writes one of the terminal's options (e.g. ~SerialNumber, DeviceID).
                                        [--pin-password TEXT] [--pin2 N] [--group N]
        termctl [ADDRESS] users delete PIN
 Lists the users the terminal keeps, shows one, writes one or deletes one.
-PIN is the terminal's internal user number.
+PIN is the terminal's internal user number. Colour-screen (TFT) terminals
+name users by an ID text instead (1-24 characters): there PIN is that ID,
+--name takes 24 characters and --pin-password 8, and --pin2 does not apply.
 )"},
       {"logs", R"(usage: termctl [ADDRESS] logs [--format table|csv|json]
                    [--since DATE | --from DATE --to DATE | --new] [--clear --yes]

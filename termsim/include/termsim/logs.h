@@ -110,6 +110,9 @@ struct LogData {
   std::vector<AttendanceRecord> attendance;
   std::vector<OpLogRecord> operations;
 };
+// Appends the record of one log-file line (not a comment) to `data`; false
+// when the line is not a record.
+bool ParseLogLine(const std::string& line, LogData* data);
 bool LoadLogFile(const std::string& path, LogData* data, std::string* error);
 bool SaveLogFile(const std::string& path, const LogData& data, std::string* error);
 

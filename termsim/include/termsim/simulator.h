@@ -14,9 +14,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "termsim/logs.h"
+#include "termsim/templates.h"
 
 namespace termsim {
 
@@ -70,6 +72,9 @@ struct Profile {
   std::string mac = "00:17:61:10:20:30";
   std::string search_ip;
   std::string search_answer;
+  // Fingerprint templates read piecewise: command 2221 answered CMD_ACK_OK
+  // and the records served through 2017/2018/2019 (else 2221 is unknown).
+  bool piecewise_templates = false;
 
   // Built-in terminals: firmware below "Ver 5.04" without the option probe,
   // the PIN width, device status and device-firmware commands, and without
@@ -88,7 +93,8 @@ struct Profile {
 // device_status, door_state, machine_state, clock ("YYYY-MM-DD hh:mm:ss"),
 // clock_runs, option_probe (values|unknown|error|empty|garbage),
 // unknown_commands and refused_commands (comma lists), mac, search_ip,
-// search_answer, storage.WORD=VALUE and option.NAME=VALUE. False with a
+// search_answer, piecewise_templates, storage.WORD=VALUE and
+// option.NAME=VALUE. False with a
 // reason in `error` when the line makes no sense.
 bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string* error);
 
@@ -247,6 +253,8 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed);
 // tz_mode, tz as "a,b,c", verify, id_card in hexadecimal); blank lines and
 // lines starting with '#' are skipped. False with the line number and the
 // reason in `error`.
+// One line of a user file (not a comment); false with the reason in `error`.
+bool ParseUserLine(std::string_view line, User* user, std::string* error);
 bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* error);
 bool SaveUsers(const std::string& path, const std::vector<User>& users, std::string* error);
 
@@ -375,6 +383,24 @@ class Simulator {
   std::vector<uint8_t> UserTableBytes() const;
   // Data kinds cleared with command 14, in order (0: everything).
   std::vector<int> ClearedDataKinds() const;
+
+  // Fingerprint templates (termsim/templates.h): replaces the store; a later
+  // template with the same PIN and finger replaces an earlier one.
+  void SetTemplates(std::vector<FingerTemplate> templates);
+  // The stored templates ordered by PIN, then finger.
+  std::vector<FingerTemplate> Templates() const;
+  std::optional<FingerTemplate> FindTemplate(uint16_t pin, uint8_t finger) const;
+  // The templates in the bulk layout: u32 byte count, then per template
+  // {u16 size = length + 6, u16 PIN, u8 finger, u8 flag, bytes}.
+  std::vector<uint8_t> TemplateTableBytes() const;
+  // The PIN the identify command (1011) reports; nullopt (the default): the
+  // PIN of a stored template whose bytes equal the request's, else 0.
+  void SetIdentifyAnswer(std::optional<uint16_t> pin);
+  // Makes command 9 or 88 answer with a streamed read (true) or inline
+  // (false); nullopt (the default): command 9 streams on version-10
+  // terminals ("~QXFPVersion" 10), 88 answers inline, and a template too
+  // big for one packet always streams.
+  void SetTemplateReadStreamed(uint16_t command, std::optional<bool> streamed);
 
  private:
   struct Impl;

@@ -1,0 +1,95 @@
+#include "cli_help.h"
+
+namespace termsim_cli {
+
+const char* HelpText() {
+  return R"(usage: termsim [--udp ADDR:PORT] [--profile NAME|FILE | --demo] [--data FILE]
+               [--option NAME=VALUE] [--set KEY=VALUE] [--password N] [--firmware TEXT]
+               [--users COUNT,SEED | --users-file PATH] [--log KEY=VALUE]
+               [--search ADDR | --no-search] [--fault NAME[=VALUE]]... [--help]
+
+Plays one terminal on a UDP port until interrupted (Ctrl-C).
+
+  --udp ADDR:PORT     where to listen (default 127.0.0.1:4370; port 0 picks one)
+  --tcp ADDR          not available yet (the simulator has no TCP transport)
+  --profile NAME|FILE a built-in terminal or a profile file (see PROFILES)
+  --demo              the demo terminal: a ver660 terminal with 36 users, two
+                      months of punches and a few operation records (the data
+                      termctl shows without an address)
+  --data FILE         the terminal's options, users, logs and templates from a file
+                      (see DATA FILES)
+  --option NAME=VALUE sets one of the terminal's options ("~Platform=ZEM560_TFT")
+  --set KEY=VALUE     one profile setting, as in a profile file ("pin_width=9")
+  --password N        comm password the terminal demands (default none)
+  --firmware TEXT     firmware version text (default "Ver 6.60 Oct 26 2009")
+  --users COUNT,SEED  a user table of COUNT generated users (the same SEED, the same users)
+  --users-file PATH   the user table from a user file (one user per line, see README)
+  --log KEY=VALUE     the terminal's logs: file=PATH, generate=USERS,PUNCHES,DAYS,SEED,
+                      generate_oplog=COUNT,DAYS,SEED, attlog_layout=NAME, oplog_layout=NAME
+  --search ADDR       answer device searches on ADDR:65535 (default: the --udp address)
+  --no-search         do not answer device searches
+  --fault NAME[=VALUE] make the terminal misbehave (see FAULTS); repeatable
+
+Flags apply in the order given: a --profile or --demo replaces the profile
+settings before it, and later users and logs replace earlier ones.
+
+PROFILES
+  Built in: old     firmware "Ver 4.52 Mar 15 2006": no option probe, no
+                    PIN-width, device-status or device-firmware command, no "~OS"
+            ver660  "Ver 6.60 Oct 26 2009", platform ZEM510, extended record
+                    layouts, PIN width 9
+            tft     colour screen: platform ZEM560_TFT, faces, ID-text users
+  A profile file holds one KEY = VALUE setting per line ('#' starts a comment);
+  --set takes the same settings:
+    base = old|ver660|tft            start from a built-in profile
+    firmware = TEXT                  answer to command 1100
+    device_firmware = TEXT           answer to command 10019
+    option.NAME = VALUE              one option, e.g. option.~Platform = ZEM560_TFT
+    password = N                     comm password (0: none)
+    pin_width = N                    answer to command 69
+    device_status = N                "~DeviceStatus" in the answer to command 2998
+    door_state = N                   answer to command 75
+    machine_state = N                answer to command 64
+    clock = YYYY-MM-DD hh:mm:ss      the terminal's clock
+    clock_runs = 0|1                 the clock stands still unless 1
+    storage.WORD = N                 a storage counter of command 50 (word 0-24)
+    option_probe = values|unknown|error|empty|garbage   how command 501 answers
+    unknown_commands = A,B,...       commands answered CMD_ACK_UNKNOWN
+    refused_commands = A,B,...       commands answered CMD_ACK_ERROR
+    mac = XX:XX:XX:XX:XX:XX          what a device search reports
+    search_ip = ADDR                 (default: the --udp address)
+    search_answer = TEXT             replaces the whole search answer
+    piecewise_templates = 0|1        serve fingerprint templates piecewise (2221, 2017)
+
+DATA FILES
+  One file in sections; '#' starts a comment line:
+    [options]      NAME=VALUE per line
+    [users]        one user per line, tab-separated key=value fields as in a
+                   user file (pin, pin2, id, name, password, privilege, card, ...)
+    [attendance]   USER,USER_ID,VERIFY,STATE,YYYY-MM-DD hh:mm:ss[,WORK_CODE[,TEXT[,RESERVED]]]
+    [oplog]        ADMIN,ADMIN_ID,OPERATION,YYYY-MM-DD hh:mm:ss[,P1,P2,P3,P4[,ID2[,TEXT]]]
+    [templates]    one fingerprint template per line: pin=N, finger=N, flag=N and
+                   data=HEX, tab-separated
+  A section given, even empty, replaces what the terminal held; the storage
+  counters follow. termsim/data/example.data is an example.
+
+FAULTS
+  Counted faults affect the next N replies from the start (a bare NAME is 1):
+    drop[=N]         swallow N replies
+    duplicate[=N]    send N replies twice
+    late[=N]         delay N replies by late_ms
+    late_ms=MS       the delay of a late reply (default 2000)
+    corrupt[=N]      N replies carry a wrong checksum
+    stale[=N]        N replies carry an older sequence number
+    retry[=N]        answer N commands CMD_ACK_RETRY
+  Standing faults:
+    silent           answer nothing at all
+    drop_ratio=R     drop each reply with probability R (0 to 1)
+    seed=N           seed for drop_ratio (default 1)
+
+Exit status: 0 after an interrupt, 1 when the port cannot be opened, 2 for
+bad arguments or files.
+)";
+}
+
+}  // namespace termsim_cli

@@ -1,0 +1,215 @@
+// Parsing of the termsim program's flags.
+#include "cli_options.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+#include "termsim/demo_data.h"
+
+namespace termsim_cli {
+
+namespace {
+
+// A late reply waits this long unless late_ms says otherwise.
+constexpr uint32_t kDefaultLateMs = 2000;
+
+bool Fail(std::string* error, const std::string& text) {
+  *error = text;
+  return false;
+}
+
+// A whole decimal number within [0, max].
+template <typename T>
+bool ParseNumber(std::string_view text, T max, T* out) {
+  T v{};
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < T{} || v > max) {
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
+bool ParseUdp(const std::string& text, std::string* address, uint16_t* port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  if (!ParseNumber<uint16_t>(std::string_view(text).substr(colon + 1), 65535, port)) return false;
+  *address = text.substr(0, colon);
+  return true;
+}
+
+bool ParseUsers(const std::string& text, std::vector<termsim::User>* users) {
+  const size_t comma = text.find(',');
+  uint32_t count = 0, seed = 0;
+  if (comma == std::string::npos ||
+      !ParseNumber<uint32_t>(std::string_view(text).substr(0, comma), 65534, &count) ||
+      !ParseNumber<uint32_t>(std::string_view(text).substr(comma + 1),
+                             std::numeric_limits<uint32_t>::max(), &seed)) {
+    return false;
+  }
+  *users = termsim::GenerateUsers(count, seed);
+  return true;
+}
+
+// The flags that take a value.
+bool TakesValue(std::string_view flag) {
+  static constexpr std::string_view kFlags[] = {
+      "--udp",    "--tcp", "--profile", "--option",     "--set",  "--password", "--firmware",
+      "--search", "--log", "--users",   "--users-file", "--data", "--fault"};
+  for (std::string_view f : kFlags) {
+    if (f == flag) return true;
+  }
+  return false;
+}
+
+// One flag and its value.
+bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* line,
+               std::string* error) {
+  std::string reason;
+  if (flag == "--udp") {
+    if (!ParseUdp(value, &line->address, &line->port)) {
+      return Fail(error, "bad --udp value \"" + value + "\" (want ADDR:PORT)");
+    }
+  } else if (flag == "--tcp") {
+    return Fail(error,
+                "--tcp is not available yet (the simulator has no TCP transport); use --udp");
+  } else if (flag == "--password") {
+    if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(),
+                               &line->profile.comm_password)) {
+      return Fail(error, "bad --password value \"" + value + "\"");
+    }
+  } else if (flag == "--firmware") {
+    line->profile.firmware = value;
+  } else if (flag == "--profile") {
+    if (!termsim::ProfileByName(value, &line->profile, &reason)) {
+      return Fail(error, "bad --profile: " + reason);
+    }
+  } else if (flag == "--option" || flag == "--set") {
+    const std::string setting = flag == "--option" ? "option." + value : value;
+    if (!termsim::ApplyProfileSetting(setting, &line->profile, &reason)) {
+      return Fail(error, "bad " + flag + ": " + reason);
+    }
+  } else if (flag == "--search") {
+    line->search_address = value;
+    line->search = true;
+  } else if (flag == "--log") {
+    ContentStep& step = line->content.emplace_back();
+    step.kind = ContentStep::Kind::kLog;
+    step.log_setting = value;
+  } else if (flag == "--users") {
+    ContentStep step;
+    step.kind = ContentStep::Kind::kUsers;
+    if (!ParseUsers(value, &step.users)) {
+      return Fail(error, "bad --users value \"" + value + "\" (want COUNT,SEED)");
+    }
+    line->content.push_back(std::move(step));
+  } else if (flag == "--users-file") {
+    ContentStep step;
+    step.kind = ContentStep::Kind::kUsers;
+    if (!termsim::LoadUsers(value, &step.users, &reason)) {
+      return Fail(error, "bad --users-file: " + reason);
+    }
+    line->content.push_back(std::move(step));
+  } else if (flag == "--data") {
+    ContentStep step;
+    step.kind = ContentStep::Kind::kData;
+    if (!termsim::ReadDataFile(value, &step.data, &reason)) {
+      return Fail(error, "bad --data: " + reason);
+    }
+    termsim::ApplyDataOptions(step.data, &line->profile);
+    line->content.push_back(std::move(step));
+  } else if (flag == "--fault") {
+    if (!ApplyFaultSwitch(value, &line->faults, &reason)) {
+      return Fail(error, "bad --fault: " + reason);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::string* error) {
+  const size_t eq = text.find('=');
+  const std::string name = text.substr(0, eq);
+  const bool has_value = eq != std::string::npos;
+  const std::string value = has_value ? text.substr(eq + 1) : std::string();
+  const auto bad_value = [&] {
+    return Fail(error, "bad value for " + name + ": \"" + value + "\"");
+  };
+
+  // Counted faults: a bare name counts one reply.
+  struct Counted {
+    std::string_view name;
+    int termsim::Faults::*field;
+  };
+  static constexpr Counted kCounted[] = {
+      {"drop", &termsim::Faults::drop_replies},
+      {"duplicate", &termsim::Faults::duplicate_replies},
+      {"late", &termsim::Faults::late_replies},
+      {"corrupt", &termsim::Faults::corrupt_replies},
+      {"stale", &termsim::Faults::stale_replies},
+      {"retry", &termsim::Faults::retry_replies},
+  };
+  for (const Counted& c : kCounted) {
+    if (name != c.name) continue;
+    int count = 1;
+    if (has_value && !ParseNumber<int>(value, std::numeric_limits<int>::max(), &count)) {
+      return bad_value();
+    }
+    faults->*c.field = count;
+    return true;
+  }
+  if (name == "silent") {
+    if (has_value && value != "1" && value != "0") return bad_value();
+    faults->silent = !has_value || value == "1";
+  } else if (name == "late_ms") {
+    if (!ParseNumber<uint32_t>(value, 600000, &faults->late_ms)) return bad_value();
+  } else if (name == "drop_ratio") {
+    double ratio = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), ratio);
+    if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !(ratio >= 0) ||
+        ratio > 1) {
+      return bad_value();
+    }
+    faults->drop_ratio = ratio;
+  } else if (name == "seed") {
+    if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(), &faults->seed)) {
+      return bad_value();
+    }
+  } else {
+    return Fail(error, "unknown fault \"" + name +
+                           "\" (drop, duplicate, late, late_ms, corrupt, stale, retry, silent, "
+                           "drop_ratio, seed)");
+  }
+  return true;
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std::string* error) {
+  CommandLine parsed;
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--help" || flag == "-h") {
+      line->help = true;
+      return true;
+    } else if (flag == "--no-search") {
+      parsed.search = false;
+    } else if (flag == "--demo") {
+      // The demo terminal replaces the profile, as --profile does.
+      parsed.profile = termsim::DemoProfile();
+      parsed.content.push_back({ContentStep::Kind::kDemo, {}, {}, {}});
+    } else if (TakesValue(flag)) {
+      if (i + 1 >= argc) return Fail(error, flag + " needs a value");
+      if (!ApplyFlag(flag, argv[++i], &parsed, error)) return false;
+    } else {
+      return Fail(error, "unknown argument \"" + flag + "\"");
+    }
+  }
+  if (parsed.faults.late_replies > 0 && parsed.faults.late_ms == 0) {
+    parsed.faults.late_ms = kDefaultLateMs;
+  }
+  *line = std::move(parsed);
+  return true;
+}
+
+}  // namespace termsim_cli

@@ -1,0 +1,39 @@
+// The termsim program's command line, parsed into what the program sets up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "termsim/data_file.h"
+#include "termsim/simulator.h"
+
+namespace termsim_cli {
+
+// Content the simulator takes once it exists, in the order of the flags.
+struct ContentStep {
+  enum class Kind { kDemo, kUsers, kLog, kData };
+  Kind kind = Kind::kDemo;
+  std::vector<termsim::User> users;  // kUsers
+  std::string log_setting;           // kLog: checked when applied
+  termsim::TerminalData data;        // kData
+};
+
+struct CommandLine {
+  bool help = false;
+  std::string address = "127.0.0.1";
+  uint16_t port = 4370;
+  termsim::Profile profile;
+  std::string search_address;  // empty: the --udp address
+  bool search = true;
+  std::vector<ContentStep> content;
+  termsim::Faults faults;
+};
+
+// False with a message for the user in `error` (the program then exits 2).
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std::string* error);
+
+// Applies one --fault NAME[=VALUE] switch. False with a reason in `error`.
+bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::string* error);
+
+}  // namespace termsim_cli

@@ -1,0 +1,47 @@
+// A data file: one terminal's content in one text file, in sections.
+//
+//   # comment lines and blank lines are skipped everywhere
+//   [options]       NAME=VALUE, one option per line
+//   [users]         one user per line, as in a user file (LoadUsers)
+//   [attendance]    USER,USER_ID,VERIFY,STATE,YYYY-MM-DD hh:mm:ss[,...]
+//   [oplog]         ADMIN,ADMIN_ID,OPERATION,YYYY-MM-DD hh:mm:ss[,...]
+//   [templates]     one fingerprint template per line, as in a template
+//                   file (ParseTemplateLine)
+//
+// The attendance and oplog lines are the lines of a log file (LoadLogFile)
+// without their leading "att," or "op,". A section may be left out; a
+// section given, even empty, replaces what the terminal held.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "termsim/logs.h"
+#include "termsim/simulator.h"
+#include "termsim/templates.h"
+
+namespace termsim {
+
+struct TerminalData {
+  std::vector<std::pair<std::string, std::string>> options;  // in file order
+  std::optional<std::vector<User>> users;
+  std::optional<std::vector<AttendanceRecord>> attendance;
+  std::optional<std::vector<OpLogRecord>> operations;
+  std::optional<std::vector<FingerTemplate>> templates;
+};
+
+// Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in
+// `error`.
+bool ReadDataFile(const std::string& path, TerminalData* data, std::string* error);
+
+// Puts the file's options into a profile. Options decide record layouts, so
+// they belong in the profile the simulator is made with.
+void ApplyDataOptions(const TerminalData& data, Profile* profile);
+
+// Gives the simulator the file's users, logs and templates, and the storage counters
+// that report them.
+void ApplyData(const TerminalData& data, Simulator& sim);
+
+}  // namespace termsim
