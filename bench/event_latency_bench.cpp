@@ -1,7 +1,9 @@
 // Event latency: from the simulator pushing an event to the host's callback
 // running, over the UDP plug-in on loopback. Measured while the host is idle
 // and while another thread runs commands back to back; prints the median and
-// the 99th percentile over 1,000 events each.
+// the 99th percentile over 1,000 events each. Then the round trip of a
+// command sent after a pause, when the reader thread sits in an idle read
+// that the command must take it out of.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -86,6 +88,27 @@ Figures Measure(termsim::Simulator& sim, Arrivals& arrivals) {
   return f;
 }
 
+// Round trips of single commands, each after `pause`.
+Figures CommandsAfterIdle(DEVWIRE_HANDLE h, int count, std::chrono::milliseconds pause) {
+  std::vector<double> round_trips;
+  int failed = 0;
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    std::this_thread::sleep_for(pause);
+    uint16_t code = wire::CMD_ENABLEDEVICE;
+    const Clock::time_point sent = Clock::now();
+    DEVWIRE_SENDCMD(h, &code, nullptr, 0, 0, kCommandTimeoutMs);
+    if (code != wire::CMD_ACK_OK) {
+      ++failed;
+      continue;
+    }
+    round_trips.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+  }
+  Figures f = Summarise(std::move(round_trips), failed);
+  f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return f;
+}
+
 void Print(const char* what, const Figures& f, int commands) {
   std::printf("%-24s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   lost %d   (%.2f s)", what,
               f.median_ms, f.p99_ms, f.max_ms, f.lost, f.seconds);
@@ -133,6 +156,9 @@ int main() {
   stop = true;
   busy.join();
   Print("commands back to back", busy_figures, commands.load());
+
+  std::printf("command round trip after 250 ms idle, 40 commands\n");
+  Print("command after idle", CommandsAfterIdle(h, 40, std::chrono::milliseconds(250)), -1);
 
   DEVWIRE_CLOSE(h);
   return 0;

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "platform/event.h"  // kInfinite
+#include "platform/wakeup.h"
 
 namespace platform::net {
 
@@ -47,9 +48,10 @@ int SetIntOption(int fd, int level, int name, int value) {
 }
 
 // poll() on one descriptor; EINTR retried with the time that is left.
-// 1 when some of `events` (or an error / hang-up) is reported, 0 on time-out,
-// negated error otherwise.
-int PollOne(int fd, short events, uint32_t timeout_ms) {
+// 1 when some of `events` (or an error / hang-up) is reported, 2 when
+// `wake_fd` (if not negative) became readable first, 0 on time-out, negated
+// error otherwise.
+int PollOne(int fd, short events, uint32_t timeout_ms, int wake_fd = -1) {
   if (fd < 0) return -kENotSock;
   using Clock = std::chrono::steady_clock;
   const bool infinite = timeout_ms == kInfinite;
@@ -64,11 +66,13 @@ int PollOne(int fd, short events, uint32_t timeout_ms) {
       // Round a sub-millisecond remainder up so that we do not return early.
       if (wait_ms == 0 && deadline > Clock::now()) wait_ms = 1;
     }
-    pollfd p{fd, events, 0};
-    const int r = poll(&p, 1, wait_ms);
+    // A negative wake_fd is ignored by poll().
+    pollfd p[2] = {{fd, events, 0}, {wake_fd, POLLIN, 0}};
+    const int r = poll(p, 2, wait_ms);
     if (r > 0) {
-      if (p.revents & POLLNVAL) return -kENotSock;
-      return 1;
+      if (p[0].revents & POLLNVAL) return -kENotSock;
+      if (p[0].revents != 0) return 1;
+      return 2;
     }
     if (r == 0) {
       if (infinite || Clock::now() >= deadline) return 0;
@@ -319,6 +323,10 @@ Socket Socket::Accept(SockAddrV4* peer, int* error) {
 
 int Socket::WaitReadable(uint32_t timeout_ms) const {
   return PollOne(fd_, POLLIN, timeout_ms);
+}
+
+int Socket::WaitReadable(uint32_t timeout_ms, const Wakeup& wakeup) const {
+  return PollOne(fd_, POLLIN, timeout_ms, wakeup.fd());
 }
 
 int Socket::WaitWritable(uint32_t timeout_ms) const {

@@ -81,6 +81,7 @@ int32_t UdpTransport::Send(std::span<const uint8_t> bytes) {
 void UdpTransport::InterruptReads() {
   reads_blocked_.store(true);
   interrupt_epoch_.fetch_add(1);
+  wakeup_.Signal();
 }
 
 bool UdpTransport::Interrupted(uint32_t epoch_at_start) const {
@@ -107,6 +108,9 @@ int32_t UdpTransport::Read(std::span<uint8_t> out, uint32_t timeout_ms) {
   TimedLockHolder lock(read_lock_, kLockWaitMs);
   if (!lock.owns()) return 0;
 
+  // A signal left from an earlier interrupt must not cut this read short;
+  // one that comes from now on bumps the epoch as well.
+  wakeup_.Drain();
   const bool discard = out.empty();
   const uint32_t start = platform::TickCount();
   for (;;) {
@@ -115,8 +119,15 @@ int32_t UdpTransport::Read(std::span<uint8_t> out, uint32_t timeout_ms) {
     const uint32_t left = elapsed >= timeout_ms ? 0 : timeout_ms - elapsed;
     const uint32_t slice = std::min(left, kReadSliceMs);
 
-    const int ready = socket_.WaitReadable(slice);
+    const int ready = socket_.WaitReadable(slice, wakeup_);
     if (ready < 0) return ready;
+    if (ready == 2) {
+      // Woken: an interrupt ends the read at the top of the loop; a stale
+      // signal is taken and the wait goes on.
+      wakeup_.Drain();
+      if (left == 0) return 0;
+      continue;
+    }
     if (ready > 0) {
       net::SockAddrV4 from;
       const int got = socket_.RecvFrom(scratch_, &from);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/wakeup.h"
 #include "timed_lock.h"
 
 namespace comms {
@@ -20,7 +21,8 @@ class UdpTransport {
   // How long a send or read waits for its own lock before giving up with 0.
   static constexpr uint32_t kLockWaitMs = 1000;
   // Longest stretch a read waits on the socket before it looks at the
-  // interrupt flags again.
+  // interrupt flags again (an interrupt also wakes it at once, where the
+  // system gives a wake-up).
   static constexpr uint32_t kReadSliceMs = 100;
 
   // Opens a socket towards host:port. Null when the port is out of range,
@@ -42,8 +44,8 @@ class UdpTransport {
   // the read was interrupted, or a negated socket error.
   int32_t Read(std::span<uint8_t> out, uint32_t timeout_ms);
 
-  // Ends a running read within one slice; later reads return 0 at once until
-  // the next Send.
+  // Ends a running read at once (at the latest within one slice); later
+  // reads return 0 at once until the next Send.
   void InterruptReads();
 
  private:
@@ -68,6 +70,9 @@ class UdpTransport {
   // Bumped by InterruptReads, so a read that was running at that moment ends
   // even when a Send clears reads_blocked_ before the read looks again.
   std::atomic<uint32_t> interrupt_epoch_{0};
+  // Signalled by InterruptReads, so a read waiting on the socket looks at
+  // the flags above at once instead of at the end of its slice.
+  platform::net::Wakeup wakeup_;
 
   // Whole datagrams land here first, so that an oversized one can be told
   // apart and nothing beyond the caller's size is ever written. Guarded by

@@ -13,6 +13,8 @@
 
 namespace platform::net {
 
+class Wakeup;  // platform/wakeup.h
+
 // Socket error numbers (positive; results carry them negated).
 enum SocketError : int {
   kEIntr = 10004,
@@ -131,6 +133,9 @@ class Socket {
 
   // 1 readable (or writable), 0 time-out, negative error.
   int WaitReadable(uint32_t timeout_ms) const;
+  // As WaitReadable, but also 2 as soon as `wakeup` is signalled (its
+  // signal is left pending; see Wakeup::Drain).
+  int WaitReadable(uint32_t timeout_ms, const Wakeup& wakeup) const;
   int WaitWritable(uint32_t timeout_ms) const;
 
   int SendTo(std::span<const uint8_t> bytes, const SockAddrV4& to);
