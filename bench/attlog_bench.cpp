@@ -19,26 +19,14 @@ namespace {
 
 constexpr uint32_t kRecords = 100000;
 using bench::FloorMs;
-using bench::IgnoreEvent;
 using bench::MsSince;
 
 void Run(const std::vector<termsim::AttendanceRecord>& records, bool compress, bool reader_thread,
          bool iterate) {
   termsim::Simulator sim(termsim::Profile::Ver660());  // extended records
   sim.SetAttendanceLog(records);
-  termsim::BulkOptions options;
-  options.compress = compress;
-  sim.SetBulkOptions(options);
-  if (!sim.StartUdp("127.0.0.1", 0)) {
-    std::printf("simulator did not start\n");
-    return;
-  }
-  DEVAPI_HANDLE h = Q_Connect_NET("127.0.0.1", sim.udp_port(),
-                                  reader_thread ? &IgnoreEvent : nullptr, nullptr, 0);
-  if (h == nullptr) {
-    std::printf("no connection\n");
-    return;
-  }
+  DEVAPI_HANDLE h = bench::ConnectToSimulator(sim, compress, reader_thread);
+  if (h == nullptr) return;
   sim.ClearReceived();
   const auto start = std::chrono::steady_clock::now();
   const int32_t loaded = Q_ReadLog(h, 0);

@@ -21,25 +21,13 @@ namespace {
 
 constexpr size_t kUsers = 10000;
 using bench::FloorMs;
-using bench::IgnoreEvent;
 using bench::MsSince;
 
 void Download(const std::vector<termsim::User>& users, bool compress, bool reader_thread) {
   termsim::Simulator sim(termsim::Profile::Ver660());
   sim.SetUsers(users);
-  termsim::BulkOptions options;
-  options.compress = compress;
-  sim.SetBulkOptions(options);
-  if (!sim.StartUdp("127.0.0.1", 0)) {
-    std::printf("simulator did not start\n");
-    return;
-  }
-  DEVAPI_HANDLE h = Q_Connect_NET("127.0.0.1", sim.udp_port(),
-                                  reader_thread ? &IgnoreEvent : nullptr, nullptr, 0);
-  if (h == nullptr) {
-    std::printf("no connection\n");
-    return;
-  }
+  DEVAPI_HANDLE h = bench::ConnectToSimulator(sim, compress, reader_thread);
+  if (h == nullptr) return;
   auto& session = *static_cast<devapi::DeviceSession*>(h);
   sim.ClearReceived();
   const auto start = std::chrono::steady_clock::now();

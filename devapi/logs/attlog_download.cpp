@@ -51,19 +51,6 @@ Download ReadAttLogFromDatabase(DeviceSession& s) {
   return n == 0 ? Download::kNoRecords : Download::kFailed;
 }
 
-int32_t Result(Download d) {
-  switch (d) {
-    case Download::kLoaded:
-      return 1;
-    case Download::kNoRecords:
-    case Download::kUnsupported:
-      return 0;
-    case Download::kFailed:
-      break;
-  }
-  return -2;
-}
-
 }  // namespace
 
 Download ReadAttLog(DeviceSession& s, int32_t mode) {
@@ -104,7 +91,7 @@ DEVAPI_API int32_t Q_ReadLog(DEVAPI_HANDLE handle, int32_t mode) {
   return devapi::Guarded([&]() -> int32_t {
     DeviceSession* s = BeginCall(handle);
     if (s == nullptr) return -1;
-    return devapi::Result(devapi::ReadAttLog(*s, mode));
+    return devapi::DownloadResult(devapi::ReadAttLog(*s, mode));
   });
 }
 
@@ -113,7 +100,7 @@ DEVAPI_API int32_t Q_ReadLogEx(DEVAPI_HANDLE handle, int32_t mode, int32_t mark)
     DeviceSession* s = BeginCall(handle);
     if (s == nullptr) return -1;
     s->newlog_param = static_cast<uint32_t>(mark);
-    return devapi::Result(devapi::ReadAttLog(*s, mode));
+    return devapi::DownloadResult(devapi::ReadAttLog(*s, mode));
   });
 }
 

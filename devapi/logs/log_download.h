@@ -12,6 +12,13 @@ namespace devapi {
 // terminal without records is not a failure.
 enum class Download { kLoaded, kNoRecords, kUnsupported, kFailed };
 
+// The result a download call reports: 1 loaded, 0 nothing to send (or no
+// such log on this terminal), -2 failed.
+inline int32_t DownloadResult(Download d) {
+  if (d == Download::kLoaded) return 1;
+  return d == Download::kFailed ? -2 : 0;
+}
+
 // What an iterator makes of the download it starts over an empty view: 1
 // to walk the records, 0 when the terminal has none, -2 when it failed.
 inline int32_t WalkStart(Download d) {

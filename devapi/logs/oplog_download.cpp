@@ -33,19 +33,6 @@ Download Refused(const BulkOutcome& out) {
   return out.code == kAckError && out.result == 0 ? Download::kNoRecords : Download::kFailed;
 }
 
-int32_t Result(Download d) {
-  switch (d) {
-    case Download::kLoaded:
-      return 1;
-    case Download::kNoRecords:
-    case Download::kUnsupported:
-      return 0;
-    case Download::kFailed:
-      break;
-  }
-  return -2;
-}
-
 }  // namespace
 
 Download ReadOpLog(DeviceSession& s, int32_t mode) {
@@ -81,7 +68,7 @@ DEVAPI_API int32_t Q_ReadOpLog(DEVAPI_HANDLE handle, int32_t mode) {
   return devapi::Guarded([&]() -> int32_t {
     DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
-    return devapi::Result(devapi::ReadOpLog(*s, mode));
+    return devapi::DownloadResult(devapi::ReadOpLog(*s, mode));
   });
 }
 
@@ -103,7 +90,7 @@ DEVAPI_API int32_t Q_ReadOpLogEx(DEVAPI_HANDLE handle, int32_t start_year, int32
     w.U32(devapi::PackMomentModulo100(from));
     w.U32(devapi::PackMomentModulo100(to));
     const devapi::BulkOutcome out = devapi::ReadIntoBuffer(*s, devapi::kCmdOpLogRangeRead, request);
-    if (out.code != devapi::kAckOk) return devapi::Result(devapi::Refused(out));
+    if (out.code != devapi::kAckOk) return devapi::DownloadResult(devapi::Refused(out));
     const devapi::ViewRange view = devapi::CountedView(*s, out.result);
     devapi::ResetViewsExcept(*s, devapi::BufferView::kOpLogEx);
     s->oplogex_start = s->oplogex_cursor = view.start;
