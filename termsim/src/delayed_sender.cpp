@@ -39,8 +39,11 @@ void DelayedSender::Run() {
       wake_.wait(lock);
       continue;
     }
-    if (Clock::now() < queue_.top().due) {
-      wake_.wait_until(lock, queue_.top().due);
+    // A copy: while the lock is released a Post may grow the queue and move
+    // the item the wait would otherwise still be looking at.
+    const Clock::time_point due = queue_.top().due;
+    if (Clock::now() < due) {
+      wake_.wait_until(lock, due);
       continue;
     }
     Item item = queue_.top();
