@@ -37,6 +37,14 @@ bool ValidBuffer(const void* buffer, int32_t size) {
   return size >= 0 && (buffer != nullptr || size == 0);
 }
 
+// A caller's buffer whose first `request_length` bytes are the request.
+// False with CMD_ACK_ERROR_CMD in the code slot when they do not fit.
+bool ValidRequest(uint16_t* code, const void* buffer, int32_t size, int32_t request_length) {
+  if (ValidBuffer(buffer, size) && request_length >= 0 && request_length <= size) return true;
+  *code = wire::CMD_ACK_ERROR_CMD;
+  return false;
+}
+
 std::span<uint8_t> Bytes(void* buffer, int32_t size) {
   return {static_cast<uint8_t*>(buffer), static_cast<size_t>(size)};
 }
@@ -49,10 +57,7 @@ DEVWIRE_API int32_t DEVWIRE_READDATA(DEVWIRE_HANDLE handle, uint16_t* code, void
                                      int32_t buffer_size, int32_t param_length, int32_t block_size,
                                      int32_t timeout_ms) {
   if (handle == nullptr || code == nullptr) return -1;
-  if (!ValidBuffer(buffer, buffer_size) || param_length < 0 || param_length > buffer_size) {
-    *code = wire::CMD_ACK_ERROR_CMD;
-    return -1;
-  }
+  if (!ValidRequest(code, buffer, buffer_size, param_length)) return -1;
   return Guarded(-1, [&] {
     return devwire::ReadData(Connection(handle), *code, Bytes(buffer, buffer_size),
                              static_cast<size_t>(param_length), block_size,
@@ -64,10 +69,7 @@ DEVWIRE_API int32_t DEVWIRE_READDATA1(DEVWIRE_HANDLE handle, uint16_t* code, voi
                                       int32_t buffer_size, int32_t data_length, int32_t verify,
                                       int32_t timeout_ms) {
   if (handle == nullptr || code == nullptr) return -1;
-  if (!ValidBuffer(buffer, buffer_size) || data_length < 0 || data_length > buffer_size) {
-    *code = wire::CMD_ACK_ERROR_CMD;
-    return -1;
-  }
+  if (!ValidRequest(code, buffer, buffer_size, data_length)) return -1;
   return Guarded(-1, [&] {
     const auto bytes = Bytes(buffer, buffer_size);
     const devwire::BulkResult r = devwire::StreamedRead(
@@ -82,10 +84,7 @@ DEVWIRE_API int32_t DEVWIRE_READDATA2(DEVWIRE_HANDLE handle, uint16_t* code, voi
                                       int32_t buffer_size, int32_t param_length, int32_t block_size,
                                       int32_t timeout_ms) {
   if (handle == nullptr || code == nullptr) return -1;
-  if (!ValidBuffer(buffer, buffer_size) || param_length < 0 || param_length > buffer_size) {
-    *code = wire::CMD_ACK_ERROR_CMD;
-    return -1;
-  }
+  if (!ValidRequest(code, buffer, buffer_size, param_length)) return -1;
   return Guarded(-1, [&] {
     const auto bytes = Bytes(buffer, buffer_size);
     return devwire::BufferedRead(Connection(handle), *code,
@@ -118,10 +117,7 @@ DEVWIRE_API int32_t READDATA_PICE_BY_PICE(DEVWIRE_HANDLE handle, uint16_t* code,
                                           int32_t unused1, int32_t unused2, int32_t buffer_size,
                                           int32_t unused3, int32_t timeout_ms, int32_t unused4) {
   if (handle == nullptr || code == nullptr) return -1;
-  if (!ValidBuffer(buffer, buffer_size)) {
-    *code = wire::CMD_ACK_ERROR_CMD;
-    return -1;
-  }
+  if (!ValidRequest(code, buffer, buffer_size, 0)) return -1;
   return Guarded(-1, [&] {
     const devwire::BulkResult r = devwire::PiecewiseRead(
         Connection(handle), *code, Bytes(buffer, buffer_size), std::max(timeout_ms, 0));
