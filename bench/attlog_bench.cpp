@@ -12,7 +12,7 @@
 
 #include "devapi.h"
 #include "session/device_session.h"
-#include "protocol_floor.h"
+#include "sim_connect.h"
 #include "termsim/simulator.h"
 
 namespace {

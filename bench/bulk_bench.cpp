@@ -1,11 +1,9 @@
-// Bulk reads over loopback UDP against the terminal simulator: 8 MiB by
-// buffered read (plain and LZO1X-compressed) and by streamed read, on a
+// Bulk reads over loopback UDP and TCP against the terminal simulator: 8 MiB
+// by buffered read (plain and LZO1X-compressed) and by streamed read, on a
 // connection that reads for itself ("sync") and on one with a reader thread
 // ("reader"), and the speed of LZO1X decompression itself. Beside each read
-// stand the number of exchanges and the floor that the protocol's fixed
-// waits impose on them, counted from what the terminal received: a 50 ms
-// pause before each synchronous read (sync only) and a 10 ms pause after
-// each datagram of more than 10 bytes. "ratio" is the measured time over
+// stand the host frames and the floor that the protocol's fixed waits impose
+// on them (protocol_floor.h). "ratio" is the measured time over
 // that floor; "ratio_with_pace" adds the time the simulated terminal's own
 // pace of sending takes ("pace_s").
 #include <benchmark/benchmark.h>
@@ -17,14 +15,16 @@
 #include <vector>
 
 #include "devwire.h"
+#include "protocol_floor.h"
 #include "termsim/simulator.h"
 #include "wire/codes.h"
 
 namespace {
 
-constexpr double kSyncReadPauseMs = 50;
-constexpr double kLongSendPauseMs = 10;
-constexpr size_t kLongSendBytes = 10;
+using bench::EngineLink;
+using bench::MsSince;
+using bench::Transport;
+
 constexpr size_t kSize = 8 << 20;
 constexpr uint16_t kStreamedCommand = 0x4D2;
 
@@ -51,44 +51,12 @@ std::vector<uint8_t> RecordBytes(size_t n) {
   return v;
 }
 
-void IgnoreEvent(void*, uint16_t, int32_t, const uint8_t*) {}
-
-struct Link {
-  termsim::Simulator sim;
-  DEVWIRE_HANDLE handle = nullptr;
-  bool reader = false;
-
-  bool Open(bool with_reader) {
-    reader = with_reader;
-    if (!sim.StartUdp("127.0.0.1", 0)) return false;
-    handle = DEVWIRE_INIT("comms.dll", "127.0.0.1", sim.udp_port(), 0,
-                          reader ? IgnoreEvent : nullptr, nullptr, 0, nullptr);
-    sim.ClearReceived();
-    return handle != nullptr;
-  }
-  ~Link() {
-    if (handle != nullptr) DEVWIRE_CLOSE(handle);
-  }
-
-  double FloorMs() const {
-    double floor = 0;
-    for (const auto& packet : sim.Received()) {
-      if (!reader) floor += kSyncReadPauseMs;
-      if (packet.raw.size() > kLongSendBytes) floor += kLongSendPauseMs;
-    }
-    return floor;
-  }
-};
-
-double MsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
 
 // The simulated terminal paces its data packets (16 back to back, then
-// 1 ms); the time that pace takes for `bytes` on the wire.
-double PaceMs(size_t bytes) {
-  const double packets = static_cast<double>((bytes + 1023) / 1024);
+// 1 ms); the time that pace takes for `bytes` on the wire in packets of
+// `chunk` bytes.
+double PaceMs(size_t bytes, size_t chunk) {
+  const double packets = static_cast<double>((bytes + chunk - 1) / chunk);
   return packets / termsim::BulkOptions{}.burst_packets * termsim::BulkOptions{}.burst_pause_ms;
 }
 
@@ -101,24 +69,33 @@ size_t LzoSize(const std::vector<uint8_t>& data) {
   return n;
 }
 
-// `wire_bytes`: the data bytes that travelled, for the terminal's pace.
-void Report(benchmark::State& state, const Link& link, double measured_ms, size_t wire_bytes) {
+// `wire_bytes`: the data bytes that travelled, in packets of `chunk`, for
+// the terminal's pace.
+void Report(benchmark::State& state, const EngineLink& link, double measured_ms,
+            size_t wire_bytes, size_t chunk) {
   const double floor = link.FloorMs();
-  const double pace = PaceMs(wire_bytes) * static_cast<double>(state.iterations());
+  const double pace = PaceMs(wire_bytes, chunk) * static_cast<double>(state.iterations());
   state.counters["pace_s"] = pace / 1000.0;
   state.counters["ratio_with_pace"] = measured_ms / (floor + pace);
   const double bytes = static_cast<double>(kSize) * static_cast<double>(state.iterations());
   state.counters["MiB_per_s"] = bytes / (1024.0 * 1024.0) / (measured_ms / 1000.0);
-  state.counters["exchanges"] = static_cast<double>(link.sim.ReceivedCount());
+  state.counters["host_frames"] = static_cast<double>(link.sim.ReceivedCount());
   state.counters["floor_s"] = floor / 1000.0;
   state.counters["ratio"] = measured_ms / floor;
 }
 
+// Data packets of a TCP terminal: as large as the TCP connect's block.
+constexpr uint32_t kTcpChunk = 65472;
+
+Transport TransportArg(const benchmark::State& state, int index) {
+  return state.range(index) != 0 ? Transport::kTcp : Transport::kUdp;
+}
+
 // range(0): block size; range(1): 1 for compressed data; range(2): 1 for a
-// reader thread.
+// reader thread; range(3): 1 for TCP.
 void BM_BufferedRead(benchmark::State& state) {
-  Link link;
-  if (!link.Open(state.range(2) != 0)) {
+  EngineLink link;
+  if (!link.Open(TransportArg(state, 3), state.range(2) != 0)) {
     state.SkipWithError("no connection to the simulator");
     return;
   }
@@ -127,6 +104,7 @@ void BM_BufferedRead(benchmark::State& state) {
   link.sim.SetDataSet(wire::CMD_DB_RRQ, {}, data);
   termsim::BulkOptions options;
   options.compress = compress;
+  if (link.transport == Transport::kTcp) options.chunk_size = kTcpChunk;
   link.sim.SetBulkOptions(options);
   std::vector<uint8_t> buffer(kSize);
 
@@ -140,29 +118,37 @@ void BM_BufferedRead(benchmark::State& state) {
       state.SkipWithError("read failed");
     }
   }
-  Report(state, link, MsSince(start), compress ? LzoSize(data) : data.size());
+  Report(state, link, MsSince(start), compress ? LzoSize(data) : data.size(), options.chunk_size);
   if (buffer != data) state.SkipWithError("data arrived damaged");
 }
 BENCHMARK(BM_BufferedRead)
-    ->ArgNames({"block", "lzo", "reader"})
-    ->Args({65536, 0, 0})
-    ->Args({65536, 1, 0})
-    ->Args({65536, 0, 1})
-    ->Args({131072, 0, 1})
-    ->Args({131072, 1, 1})
+    ->ArgNames({"block", "lzo", "reader", "tcp"})
+    ->Args({16384, 0, 1, 0})
+    ->Args({65536, 0, 0, 0})
+    ->Args({65536, 1, 0, 0})
+    ->Args({65536, 0, 1, 0})
+    ->Args({131072, 0, 1, 0})
+    ->Args({131072, 1, 1, 0})
+    ->Args({65472, 0, 0, 1})
+    ->Args({65472, 1, 0, 1})
+    ->Args({65472, 0, 1, 1})
+    ->Args({65472, 1, 1, 1})
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-// range(0): 1 for a reader thread.
+// range(0): 1 for a reader thread; range(1): 1 for TCP.
 void BM_StreamedRead(benchmark::State& state) {
-  Link link;
-  if (!link.Open(state.range(0) != 0)) {
+  EngineLink link;
+  if (!link.Open(TransportArg(state, 1), state.range(0) != 0)) {
     state.SkipWithError("no connection to the simulator");
     return;
   }
   const auto data = RandomBytes(kSize);
   link.sim.SetDataSet(kStreamedCommand, {}, data);
+  termsim::BulkOptions options;
+  if (link.transport == Transport::kTcp) options.chunk_size = kTcpChunk;
+  link.sim.SetBulkOptions(options);
   std::vector<uint8_t> buffer(kSize);
 
   const auto start = std::chrono::steady_clock::now();
@@ -174,12 +160,14 @@ void BM_StreamedRead(benchmark::State& state) {
       state.SkipWithError("read failed");
     }
   }
-  Report(state, link, MsSince(start), data.size());
+  Report(state, link, MsSince(start), data.size(), options.chunk_size);
   if (buffer != data) state.SkipWithError("data arrived damaged");
 }
 BENCHMARK(BM_StreamedRead)
-    ->ArgName("reader")
-    ->Arg(1)
+    ->ArgNames({"reader", "tcp"})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -1,8 +1,7 @@
-// Protocol engine over loopback UDP against the terminal simulator: command
-// round trips and a 4 MiB upload. Beside each measurement stands the floor
-// that the protocol's fixed waits impose on the same traffic, counted from
-// what the terminal received: a 50 ms pause before each synchronous read and
-// a 10 ms pause after each datagram of more than 10 bytes. "ratio" is the
+// Protocol engine over loopback UDP and TCP against the terminal simulator:
+// command round trips, a 4 MiB upload, and what a TCP reset costs. Beside
+// each measurement stand the host frames and the floor that the protocol's
+// fixed waits impose on the same traffic (protocol_floor.h); "ratio" is the
 // measured time over that floor.
 #include <benchmark/benchmark.h>
 
@@ -11,49 +10,31 @@
 #include <vector>
 
 #include "devwire.h"
+#include "protocol_floor.h"
 #include "termsim/simulator.h"
 #include "wire/codes.h"
 
 namespace {
 
-constexpr double kSyncReadPauseMs = 50;
-constexpr double kLongSendPauseMs = 10;
-constexpr size_t kLongSendBytes = 10;
+using bench::EngineLink;
+using bench::MsSince;
+using bench::Transport;
 
-struct Link {
-  termsim::Simulator sim;
-  DEVWIRE_HANDLE handle = nullptr;
-
-  bool Open() {
-    if (!sim.StartUdp("127.0.0.1", 0)) return false;
-    handle =
-        DEVWIRE_INIT("comms.dll", "127.0.0.1", sim.udp_port(), 0, nullptr, nullptr, 0, nullptr);
-    sim.ClearReceived();
-    return handle != nullptr;
-  }
-  ~Link() {
-    if (handle != nullptr) DEVWIRE_CLOSE(handle);
-  }
-
-  // The fixed waits behind the packets the terminal received so far.
-  double FloorMs() const {
-    double floor = 0;
-    for (const auto& packet : sim.Received()) {
-      floor += kSyncReadPauseMs;
-      if (packet.raw.size() > kLongSendBytes) floor += kLongSendPauseMs;
-    }
-    return floor;
-  }
-};
-
-double MsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
+Transport TransportArg(const benchmark::State& state, int index) {
+  return state.range(index) != 0 ? Transport::kTcp : Transport::kUdp;
 }
 
+void Report(benchmark::State& state, const EngineLink& link, double measured) {
+  const double floor = link.FloorMs();
+  state.counters["host_frames"] = static_cast<double>(link.sim.ReceivedCount());
+  state.counters["floor_ms"] = floor;
+  state.counters["ratio"] = measured / floor;
+}
+
+// range(0): 1 for TCP; range(1): 1 for a reader thread.
 void BM_CommandRoundTrip(benchmark::State& state) {
-  Link link;
-  if (!link.Open()) {
+  EngineLink link;
+  if (!link.Open(TransportArg(state, 0), state.range(1) != 0)) {
     state.SkipWithError("no connection to the simulator");
     return;
   }
@@ -64,17 +45,25 @@ void BM_CommandRoundTrip(benchmark::State& state) {
     if (code != wire::CMD_ACK_OK) state.SkipWithError("command failed");
   }
   const double measured = MsSince(start);
-  const double floor = link.FloorMs();
   state.counters["round_trips_per_s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * 1000.0 / measured);
-  state.counters["floor_ms_per_op"] = floor / static_cast<double>(state.iterations());
-  state.counters["ratio"] = measured / floor;
+  state.counters["ms_per_op"] = measured / static_cast<double>(state.iterations());
+  Report(state, link, measured);
 }
-BENCHMARK(BM_CommandRoundTrip)->Iterations(100)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CommandRoundTrip)
+    ->ArgNames({"tcp", "reader"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Iterations(100)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
+// range(0): bytes; range(1): 1 for TCP.
 void BM_Upload(benchmark::State& state) {
-  Link link;
-  if (!link.Open()) {
+  EngineLink link;
+  if (!link.Open(TransportArg(state, 1), false)) {
     state.SkipWithError("no connection to the simulator");
     return;
   }
@@ -90,14 +79,49 @@ void BM_Upload(benchmark::State& state) {
     if (code != wire::CMD_ACK_OK) state.SkipWithError("upload failed");
   }
   const double measured = MsSince(start);
-  const double floor = link.FloorMs();
   const double bytes = static_cast<double>(data.size()) * static_cast<double>(state.iterations());
   state.counters["MiB_per_s"] = bytes / (1024.0 * 1024.0) / (measured / 1000.0);
-  state.counters["floor_s"] = floor / 1000.0;
-  state.counters["ratio"] = measured / floor;
+  Report(state, link, measured);
   if (link.sim.LastStoredUpload() != data) state.SkipWithError("upload arrived damaged");
 }
-BENCHMARK(BM_Upload)->Arg(4 << 20)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Upload)
+    ->ArgNames({"bytes", "tcp"})
+    ->Args({4 << 20, 0})
+    ->Args({4 << 20, 1})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A command whose connection the terminal resets before answering: the
+// plug-in connects again and the command goes out once more. The extra time
+// over a plain round trip is what one repair costs.
+void BM_TcpResetRepair(benchmark::State& state) {
+  EngineLink link;
+  if (!link.Open(Transport::kTcp, state.range(0) != 0)) {
+    state.SkipWithError("no connection to the simulator");
+    return;
+  }
+  double total = 0;
+  for (auto _ : state) {
+    termsim::StreamFaults reset;
+    reset.reset_after = 1;
+    link.sim.SetStreamFaults(reset);
+    const auto start = std::chrono::steady_clock::now();
+    uint16_t code = wire::CMD_ENABLEDEVICE;
+    DEVWIRE_SENDCMD(link.handle, &code, nullptr, 0, 0, 1000);
+    total += MsSince(start);
+    if (code != wire::CMD_ACK_OK) state.SkipWithError("command not repaired");
+  }
+  state.counters["ms_per_repair"] = total / static_cast<double>(state.iterations());
+  state.counters["connections"] = static_cast<double>(link.sim.TcpConnectionsAccepted());
+}
+BENCHMARK(BM_TcpResetRepair)
+    ->ArgName("reader")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(10)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

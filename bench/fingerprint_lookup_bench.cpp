@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "devapi.h"
-#include "protocol_floor.h"
+#include "sim_connect.h"
 #include "session/device_session.h"
 #include "termsim/simulator.h"
 

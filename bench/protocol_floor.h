@@ -1,7 +1,9 @@
-// What the protocol's fixed waits cost a transfer over loopback UDP, counted
+// What the protocol's fixed waits cost a transfer over loopback, counted
 // from what the simulated terminal received: a 50 ms pause before each
-// synchronous read and a 10 ms pause after each datagram of more than 10
-// bytes. The benchmarks print their times beside this floor.
+// synchronous read, and a 10 ms pause after each frame the host sent — every
+// frame over TCP (each carries an 8-byte frame header besides its packet),
+// datagrams of more than 10 bytes over UDP. The benchmarks print their times
+// beside this floor.
 #pragma once
 
 #include <chrono>
@@ -9,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "devapi.h"
+#include "devwire.h"
 #include "termsim/simulator.h"
 
 namespace bench {
@@ -17,6 +19,14 @@ namespace bench {
 inline constexpr double kSyncReadPauseMs = 50;
 inline constexpr double kLongSendPauseMs = 10;
 inline constexpr size_t kLongSendBytes = 10;
+
+enum class Transport { kUdp, kTcp };
+
+inline const char* TransportName(Transport t) { return t == Transport::kTcp ? "tcp" : "udp"; }
+
+inline const char* PluginName(Transport t) {
+  return t == Transport::kTcp ? "tcplink.dll" : "comms.dll";
+}
 
 // An event callback that takes nothing: it only starts the reader thread.
 inline void IgnoreEvent(void*, uint16_t, int32_t, const uint8_t*) {}
@@ -28,31 +38,43 @@ inline double MsSince(std::chrono::steady_clock::time_point start) {
 
 // The floor of everything `sim` received; `reads_for_itself`: the host read
 // synchronously (no reader thread), so every exchange paid the read pause.
+// A TCP frame is never 10 bytes or less, so the size on the wire tells both.
 inline double FloorMs(const termsim::Simulator& sim, bool reads_for_itself) {
   double floor = 0;
   for (const auto& packet : sim.Received()) {
     if (reads_for_itself) floor += kSyncReadPauseMs;
-    if (packet.raw.size() > kLongSendBytes) floor += kLongSendPauseMs;
+    if (packet.wire_size > kLongSendBytes) floor += kLongSendPauseMs;
   }
   return floor;
 }
 
-// Starts `sim` on a loopback port, sending bulk data LZO1X-compressed or
-// plain, and connects to it (with the engine's reader thread when asked).
-// Null after saying why.
-inline DEVAPI_HANDLE ConnectToSimulator(termsim::Simulator& sim, bool compress,
-                                        bool reader_thread) {
-  termsim::BulkOptions options;
-  options.compress = compress;
-  sim.SetBulkOptions(options);
-  if (!sim.StartUdp("127.0.0.1", 0)) {
-    std::printf("simulator did not start\n");
-    return nullptr;
-  }
-  DEVAPI_HANDLE h = Q_Connect_NET("127.0.0.1", sim.udp_port(),
-                                  reader_thread ? &IgnoreEvent : nullptr, nullptr, 0);
-  if (h == nullptr) std::printf("no connection\n");
-  return h;
+inline bool StartSimulator(termsim::Simulator& sim, Transport transport) {
+  return transport == Transport::kTcp ? sim.StartTcp("127.0.0.1", 0)
+                                      : sim.StartUdp("127.0.0.1", 0);
 }
+
+// An engine connection to a simulator on a loopback port of `transport`.
+struct EngineLink {
+  termsim::Simulator sim;
+  DEVWIRE_HANDLE handle = nullptr;
+  Transport transport = Transport::kUdp;
+  bool reader = false;
+
+  bool Open(Transport over, bool with_reader) {
+    transport = over;
+    reader = with_reader;
+    if (!StartSimulator(sim, transport)) return false;
+    const uint16_t port = transport == Transport::kTcp ? sim.tcp_port() : sim.udp_port();
+    handle = DEVWIRE_INIT(PluginName(transport), "127.0.0.1", port, 0,
+                          reader ? IgnoreEvent : nullptr, nullptr, 0, nullptr);
+    sim.ClearReceived();
+    return handle != nullptr;
+  }
+  ~EngineLink() {
+    if (handle != nullptr) DEVWIRE_CLOSE(handle);
+  }
+
+  double FloorMs() const { return bench::FloorMs(sim, !reader); }
+};
 
 }  // namespace bench

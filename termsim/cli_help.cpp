@@ -3,15 +3,16 @@
 namespace termsim_cli {
 
 const char* HelpText() {
-  return R"(usage: termsim [--udp ADDR:PORT] [--profile NAME|FILE | --demo] [--data FILE]
-               [--option NAME=VALUE] [--set KEY=VALUE] [--password N] [--firmware TEXT]
-               [--users COUNT,SEED | --users-file PATH] [--log KEY=VALUE]
+  return R"(usage: termsim [--udp ADDR:PORT] [--tcp ADDR:PORT] [--profile NAME|FILE | --demo]
+               [--data FILE] [--option NAME=VALUE] [--set KEY=VALUE] [--password N]
+               [--firmware TEXT] [--users COUNT,SEED | --users-file PATH] [--log KEY=VALUE]
                [--search ADDR | --no-search] [--fault NAME[=VALUE]]... [--help]
 
-Plays one terminal on a UDP port until interrupted (Ctrl-C).
+Plays one terminal on a UDP port, a TCP port or both until interrupted (Ctrl-C).
 
-  --udp ADDR:PORT     where to listen (default 127.0.0.1:4370; port 0 picks one)
-  --tcp ADDR          not available yet (the simulator has no TCP transport)
+  --udp ADDR:PORT     where to listen on UDP (default 127.0.0.1:4370; port 0 picks one)
+  --tcp ADDR:PORT     accept TCP connections there too, or only there without --udp
+                      (port 0 picks one); packets travel in 8-byte frames
   --profile NAME|FILE a built-in terminal or a profile file (see PROFILES)
   --demo              the demo terminal: a ver660 terminal with 36 users, two
                       months of punches and a few operation records (the data
@@ -26,7 +27,8 @@ Plays one terminal on a UDP port until interrupted (Ctrl-C).
   --users-file PATH   the user table from a user file (one user per line, see README)
   --log KEY=VALUE     the terminal's logs: file=PATH, generate=USERS,PUNCHES,DAYS,SEED,
                       generate_oplog=COUNT,DAYS,SEED, attlog_layout=NAME, oplog_layout=NAME
-  --search ADDR       answer device searches on ADDR:65535 (default: the --udp address)
+  --search ADDR       answer device searches on ADDR:65535 (default: the --udp address,
+                      or the --tcp address without --udp)
   --no-search         do not answer device searches
   --fault NAME[=VALUE] make the terminal misbehave (see FAULTS); repeatable
 
@@ -60,6 +62,8 @@ PROFILES
     search_ip = ADDR                 (default: the --udp address)
     search_answer = TEXT             replaces the whole search answer
     piecewise_templates = 0|1        serve fingerprint templates piecewise (2221, 2017)
+    max_packet = N                   largest packet sent over TCP, header included (9-65544;
+                                     0: 65544, 512 for "~Platform" AK3750, 4000 for 3750WIFI)
 
 DATA FILES
   One file in sections; '#' starts a comment line:
@@ -86,6 +90,18 @@ FAULTS
     silent           answer nothing at all
     drop_ratio=R     drop each reply with probability R (0 to 1)
     seed=N           seed for drop_ratio (default 1)
+  Faults of the TCP stream (the counted ones count from the start; each cut
+  happens once, and the request that falls due is not carried out):
+    tcp_close[=N]    close the connection after the Nth request, unanswered
+    tcp_reset[=N]    reset the connection (RST) after the Nth request, unanswered
+    tcp_reset_data[=N] reset after the Nth data packet sent (cuts a download)
+    tcp_split=B      write frames B bytes at a time, pausing between the pieces
+    tcp_split_pause_ms=MS  the pause between pieces (default 2)
+    tcp_coalesce     several frames per write: a reply with its data packets,
+                     an event with the next reply (or alone after 100 ms)
+    tcp_bad_magic[=N] the next N frames go out with a wrong magic
+    tcp_oversize[=N] the next N frames announce a length of 0x00100000
+    tcp_refuse       listen on no TCP port and drop every connection
 
 Exit status: 0 after an interrupt, 1 when the port cannot be opened, 2 for
 bad arguments or files.

@@ -31,7 +31,7 @@ bool ParseNumber(std::string_view text, T max, T* out) {
   return true;
 }
 
-bool ParseUdp(const std::string& text, std::string* address, uint16_t* port) {
+bool ParseAddressPort(const std::string& text, std::string* address, uint16_t* port) {
   const size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0) return false;
   if (!ParseNumber<uint16_t>(std::string_view(text).substr(colon + 1), 65535, port)) return false;
@@ -68,12 +68,15 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
                std::string* error) {
   std::string reason;
   if (flag == "--udp") {
-    if (!ParseUdp(value, &line->address, &line->port)) {
+    if (!ParseAddressPort(value, &line->address, &line->port)) {
       return Fail(error, "bad --udp value \"" + value + "\" (want ADDR:PORT)");
     }
+    line->udp_given = true;
   } else if (flag == "--tcp") {
-    return Fail(error,
-                "--tcp is not available yet (the simulator has no TCP transport); use --udp");
+    if (!ParseAddressPort(value, &line->tcp_address, &line->tcp_port)) {
+      return Fail(error, "bad --tcp value \"" + value + "\" (want ADDR:PORT)");
+    }
+    line->tcp = true;
   } else if (flag == "--password") {
     if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(),
                                &line->profile.comm_password)) {
@@ -120,7 +123,7 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
     termsim::ApplyDataOptions(step.data, &line->profile);
     line->content.push_back(std::move(step));
   } else if (flag == "--fault") {
-    if (!ApplyFaultSwitch(value, &line->faults, &reason)) {
+    if (!ApplyFaultSwitch(value, &line->faults, &line->stream_faults, &reason)) {
       return Fail(error, "bad --fault: " + reason);
     }
   }
@@ -129,7 +132,8 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
 
 }  // namespace
 
-bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::string* error) {
+bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
+                      termsim::StreamFaults* stream_faults, std::string* error) {
   const size_t eq = text.find('=');
   const std::string name = text.substr(0, eq);
   const bool has_value = eq != std::string::npos;
@@ -160,6 +164,32 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::str
     faults->*c.field = count;
     return true;
   }
+  // The stream's counted faults: a bare name counts one.
+  struct StreamCounted {
+    std::string_view name;
+    int termsim::StreamFaults::*field;
+  };
+  static constexpr StreamCounted kStreamCounted[] = {
+      {"tcp_close", &termsim::StreamFaults::close_after},
+      {"tcp_reset", &termsim::StreamFaults::reset_after},
+      {"tcp_reset_data", &termsim::StreamFaults::reset_after_data},
+      {"tcp_bad_magic", &termsim::StreamFaults::bad_magic},
+      {"tcp_oversize", &termsim::StreamFaults::oversize},
+  };
+  for (const StreamCounted& c : kStreamCounted) {
+    if (name != c.name) continue;
+    int count = 1;
+    if (has_value && !ParseNumber<int>(value, std::numeric_limits<int>::max(), &count)) {
+      return bad_value();
+    }
+    stream_faults->*c.field = count;
+    return true;
+  }
+  const auto flag = [&](bool* out) {
+    if (has_value && value != "1" && value != "0") return bad_value();
+    *out = !has_value || value == "1";
+    return true;
+  };
   if (name == "silent") {
     if (has_value && value != "1" && value != "0") return bad_value();
     faults->silent = !has_value || value == "1";
@@ -173,6 +203,14 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::str
       return bad_value();
     }
     faults->drop_ratio = ratio;
+  } else if (name == "tcp_split") {
+    if (!ParseNumber<uint32_t>(value, 65544, &stream_faults->split_bytes)) return bad_value();
+  } else if (name == "tcp_split_pause_ms") {
+    if (!ParseNumber<uint32_t>(value, 10000, &stream_faults->split_pause_ms)) return bad_value();
+  } else if (name == "tcp_coalesce") {
+    return flag(&stream_faults->coalesce);
+  } else if (name == "tcp_refuse") {
+    return flag(&stream_faults->refuse);
   } else if (name == "seed") {
     if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(), &faults->seed)) {
       return bad_value();
@@ -180,7 +218,9 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults, std::str
   } else {
     return Fail(error, "unknown fault \"" + name +
                            "\" (drop, duplicate, late, late_ms, corrupt, stale, retry, silent, "
-                           "drop_ratio, seed)");
+                           "drop_ratio, seed, tcp_close, tcp_reset, tcp_reset_data, tcp_split, "
+                           "tcp_split_pause_ms, tcp_coalesce, tcp_bad_magic, tcp_oversize, "
+                           "tcp_refuse)");
   }
   return true;
 }

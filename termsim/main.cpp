@@ -1,5 +1,5 @@
-// The terminal simulator program: one simulated terminal on a UDP port,
-// until interrupted.
+// The terminal simulator program: one simulated terminal on a UDP port, a
+// TCP port or both, until interrupted.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -65,15 +65,28 @@ int main(int argc, char** argv) {
     return 2;
   }
   sim.SetFaults(line.faults);
-  if (!sim.StartUdp(line.address, line.port)) {
-    std::fprintf(stderr, "termsim: cannot listen on udp %s:%u\n", line.address.c_str(),
-                 static_cast<unsigned>(line.port));
-    return 1;
+  sim.SetStreamFaults(line.stream_faults);
+  if (line.udp()) {
+    if (!sim.StartUdp(line.address, line.port)) {
+      std::fprintf(stderr, "termsim: cannot listen on udp %s:%u\n", line.address.c_str(),
+                   static_cast<unsigned>(line.port));
+      return 1;
+    }
+    std::printf("termsim: listening on udp %s:%u\n", line.address.c_str(),
+                static_cast<unsigned>(sim.udp_port()));
   }
-  std::printf("termsim: listening on udp %s:%u\n", line.address.c_str(),
-              static_cast<unsigned>(sim.udp_port()));
+  if (line.tcp) {
+    if (!sim.StartTcp(line.tcp_address, line.tcp_port)) {
+      std::fprintf(stderr, "termsim: cannot listen on tcp %s:%u\n", line.tcp_address.c_str(),
+                   static_cast<unsigned>(line.tcp_port));
+      return 1;
+    }
+    std::printf("termsim: listening on tcp %s:%u\n", line.tcp_address.c_str(),
+                static_cast<unsigned>(sim.tcp_port()));
+  }
   if (line.search) {
-    const std::string where = line.search_address.empty() ? line.address : line.search_address;
+    const std::string& listening = line.udp() ? line.address : line.tcp_address;
+    const std::string where = line.search_address.empty() ? listening : line.search_address;
     // Searches are a side line: a terminal that cannot hear them still works.
     if (sim.StartSearchResponder(where)) {
       std::printf("termsim: answering searches on udp %s:%u\n", where.c_str(),

@@ -10,6 +10,7 @@
 #include "engine_connection.h"
 #include "event_ack.h"
 #include "line_drain.h"
+#include "line_status.h"
 #include "platform/debug.h"
 #include "platform/tick.h"
 #include "trace.h"
@@ -122,7 +123,14 @@ BulkResult Collector::Run() {
     }
     const int32_t got = c_.entry().read(c_.transport, c_.receive_buffer.data(),
                                         static_cast<int32_t>(capacity), static_cast<int32_t>(t3));
-    RecordLineFailure(c_, got);
+    if (IsLineFailure(got)) {
+      // The line broke (e.g. a TCP link that reconnected): nothing more of
+      // this stream can come, so the attempt ends now as a time-out would,
+      // instead of waiting for the chunks to stop.
+      RecordLineFailure(c_, got);
+      Fail(wire::CMD_ACK_NO, -3, 0, false);
+      break;
+    }
     if (got <= 0) {
       ++silent_in_row;
       if (req_.exchange_result > 0 && map_.Complete()) {

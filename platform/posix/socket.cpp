@@ -276,6 +276,14 @@ int Socket::PendingError() const {
 }
 
 int Socket::Connect(const SockAddrV4& peer, uint32_t timeout_ms) {
+  return ConnectWaking(peer, timeout_ms, -1);
+}
+
+int Socket::Connect(const SockAddrV4& peer, uint32_t timeout_ms, const Wakeup& wakeup) {
+  return ConnectWaking(peer, timeout_ms, wakeup.fd());
+}
+
+int Socket::ConnectWaking(const SockAddrV4& peer, uint32_t timeout_ms, int wake_fd) {
   if (fd_ < 0) return -kENotSock;
   int rc = SetBlockingFlag(fd_, true);
   if (rc != 0) return rc;
@@ -284,9 +292,11 @@ int Socket::Connect(const SockAddrV4& peer, uint32_t timeout_ms) {
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sin), sizeof(sin)) != 0) {
     const int err = errno;
     if (err == EINPROGRESS || err == EINTR) {
-      const int w = PollOne(fd_, POLLOUT, timeout_ms);
+      const int w = PollOne(fd_, POLLOUT, timeout_ms, wake_fd);
       if (w == 0) {
         result = -kETimedOut;
+      } else if (w == 2) {
+        result = -kEIntr;
       } else if (w < 0) {
         result = w;
       } else {
@@ -331,6 +341,10 @@ int Socket::WaitReadable(uint32_t timeout_ms, const Wakeup& wakeup) const {
 
 int Socket::WaitWritable(uint32_t timeout_ms) const {
   return PollOne(fd_, POLLOUT, timeout_ms);
+}
+
+int Socket::WaitWritable(uint32_t timeout_ms, const Wakeup& wakeup) const {
+  return PollOne(fd_, POLLOUT, timeout_ms, wakeup.fd());
 }
 
 int Socket::SendTo(std::span<const uint8_t> bytes, const SockAddrV4& to) {

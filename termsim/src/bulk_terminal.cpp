@@ -69,19 +69,20 @@ size_t BulkTerminal::PreparedCount() const {
   }));
 }
 
-bool BulkTerminal::Answer(uint16_t session, const wire::PacketView& request, Reply& reply) {
+bool BulkTerminal::Answer(uint16_t session, const wire::PacketView& request, size_t max_payload,
+                          Reply& reply) {
   std::lock_guard lock(mu_);
   const uint16_t code = request.header.code;
   switch (code) {
     case wire::CMD_QUERY_DATA:
       if (!options_.buffered_reads) return false;
-      Query(session, request.payload, reply);
+      Query(session, request.payload, max_payload, reply);
       return true;
     case wire::CMD_READ_DATA:
-      ReadMemory(session, request, reply);
+      ReadMemory(session, request, max_payload, reply);
       return true;
     case kReadLargeBlock:
-      LargeBlock(session, request, reply);
+      LargeBlock(session, request, max_payload, reply);
       return true;
     case kFreeLargeBlocks:
       prepared_[session].records.reset();
@@ -98,7 +99,7 @@ bool BulkTerminal::Answer(uint16_t session, const wire::PacketView& request, Rep
   if (auto data = store_.Find(code, request.payload)) {
     const TransferFaults faults = faults_.NextTransfer();
     const std::span<const uint8_t> served = faults.data ? *faults.data : *data;
-    Stream(served, request.header.reply_counter, faults, false, reply);
+    Stream(served, request.header.reply_counter, faults, false, max_payload, reply);
     return true;
   }
   return false;
@@ -112,9 +113,15 @@ void BulkTerminal::Release(uint16_t session) {
   if (it->second.records == nullptr) prepared_.erase(it);
 }
 
+uint32_t BulkTerminal::ChunkSize(size_t max_payload) const {
+  return static_cast<uint32_t>(
+      std::clamp<size_t>(options_.chunk_size, 1, std::max<size_t>(max_payload, 1)));
+}
+
 // The data set of the asked command is prepared in memory, compressed when
 // the terminal is set to, and described by its sizes and data hash.
-void BulkTerminal::Query(uint16_t session, std::span<const uint8_t> payload, Reply& reply) {
+void BulkTerminal::Query(uint16_t session, std::span<const uint8_t> payload, size_t max_payload,
+                         Reply& reply) {
   wire::ByteReader r(payload);
   r.U8();
   const uint16_t command = r.U16();
@@ -127,7 +134,7 @@ void BulkTerminal::Query(uint16_t session, std::span<const uint8_t> payload, Rep
   const std::span<const uint8_t> data =
       found ? std::span<const uint8_t>(*found) : std::span<const uint8_t>();
   Prepared& prepared = prepared_[session];
-  if (options_.inline_queries && !data.empty() && data.size() <= kMaxPayload) {
+  if (options_.inline_queries && !data.empty() && data.size() <= max_payload) {
     prepared.memory.reset();
     reply.code = wire::CMD_DATA;
     reply.payload.assign(data.begin(), data.end());
@@ -151,7 +158,8 @@ void BulkTerminal::Query(uint16_t session, std::span<const uint8_t> payload, Rep
 
 // A block of the prepared data: inline when it fits one packet, else
 // streamed like a data set.
-void BulkTerminal::ReadMemory(uint16_t session, const wire::PacketView& request, Reply& reply) {
+void BulkTerminal::ReadMemory(uint16_t session, const wire::PacketView& request,
+                              size_t max_payload, Reply& reply) {
   wire::ByteReader r(request.payload);
   const uint32_t offset = r.U32();
   const uint32_t count = r.U32();
@@ -165,20 +173,21 @@ void BulkTerminal::ReadMemory(uint16_t session, const wire::PacketView& request,
   Bytes block(memory.begin() + offset, memory.begin() + offset + count);
   if (!block.empty() && faults_.TakeMisread()) block[block.size() / 2] ^= 0xA5;
   const bool damage = faults_.DamagesBlock(count);
-  if (count <= kMaxPayload && !damage) {
+  if (count <= max_payload && !damage) {
     if (!block.empty() && faults_.TakeShortInline()) block.pop_back();
     reply.code = wire::CMD_DATA;
     reply.payload = std::move(block);
     return;
   }
-  Stream(block, request.header.reply_counter, faults_.NextTransfer(), damage, reply);
+  Stream(block, request.header.reply_counter, faults_.NextTransfer(), damage, max_payload, reply);
 }
 
 // Announces the data with CMD_PREPARE_DATA (total and chunk size); the
 // numbered chunks follow the reply.
 void BulkTerminal::Stream(std::span<const uint8_t> data, uint16_t counter,
-                          const TransferFaults& faults, bool damage_last, Reply& reply) {
-  const uint32_t chunk = std::max<uint32_t>(options_.chunk_size, 1);
+                          const TransferFaults& faults, bool damage_last, size_t max_payload,
+                          Reply& reply) {
+  const uint32_t chunk = ChunkSize(max_payload);
   reply.code = wire::CMD_PREPARE_DATA;
   reply.payload.assign(8, 0);
   wire::ByteWriter w(reply.payload);
@@ -198,7 +207,8 @@ void BulkTerminal::CountRecords(uint16_t session, std::shared_ptr<const RecordLi
 
 // Records [start, start + count) as one block: its size and checksum in the
 // reply, then its data packets, then CMD_ACK_OK.
-void BulkTerminal::LargeBlock(uint16_t session, const wire::PacketView& request, Reply& reply) {
+void BulkTerminal::LargeBlock(uint16_t session, const wire::PacketView& request,
+                              size_t max_payload, Reply& reply) {
   wire::ByteReader r(request.payload);
   const uint32_t start = r.U32();
   const uint32_t count = r.U32();
@@ -226,7 +236,7 @@ void BulkTerminal::LargeBlock(uint16_t session, const wire::PacketView& request,
   closing.code = wire::CMD_ACK_OK;
   closing.connection_id = session;
   closing.reply_counter = counter;
-  const uint32_t chunk = std::max<uint32_t>(options_.chunk_size, 1);
+  const uint32_t chunk = ChunkSize(max_payload);
   reply.trailer = ShapeTransfer(Packetise(block, chunk, false, session, counter), faults, false,
                                 closing, options_);
 }

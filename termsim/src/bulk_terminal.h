@@ -29,7 +29,10 @@ class BulkTerminal {
 
   // Answers `request` of the conversation `session` when it is a bulk
   // command or asks for a data set; false (reply untouched) otherwise.
-  bool Answer(uint16_t session, const wire::PacketView& request, Reply& reply);
+  // `max_payload` is what one packet carries on the conversation's link:
+  // inline answers up to it, data packets never above it.
+  bool Answer(uint16_t session, const wire::PacketView& request, size_t max_payload,
+              Reply& reply);
   // CMD_FREE_DATA: the conversation's prepared data is dropped.
   void Release(uint16_t session);
 
@@ -40,12 +43,16 @@ class BulkTerminal {
     std::shared_ptr<const RecordList> records;  // for command 2018
   };
 
-  void Query(uint16_t session, std::span<const uint8_t> payload, Reply& reply);
-  void ReadMemory(uint16_t session, const wire::PacketView& request, Reply& reply);
+  void Query(uint16_t session, std::span<const uint8_t> payload, size_t max_payload, Reply& reply);
+  void ReadMemory(uint16_t session, const wire::PacketView& request, size_t max_payload,
+                  Reply& reply);
   void Stream(std::span<const uint8_t> data, uint16_t counter, const TransferFaults& faults,
-              bool damage_last, Reply& reply);
+              bool damage_last, size_t max_payload, Reply& reply);
   void CountRecords(uint16_t session, std::shared_ptr<const RecordList> records, Reply& reply);
-  void LargeBlock(uint16_t session, const wire::PacketView& request, Reply& reply);
+  void LargeBlock(uint16_t session, const wire::PacketView& request, size_t max_payload,
+                  Reply& reply);
+  // Bytes per data packet: the configured chunk, within what a packet carries.
+  uint32_t ChunkSize(size_t max_payload) const;
 
   mutable std::mutex mu_;
   DataSetStore store_;

@@ -12,8 +12,7 @@ bool DelayedSender::Start(SendFn send) {
   return thread_.Start([this] { Run(); });
 }
 
-void DelayedSender::Post(uint32_t delay_ms, std::vector<uint8_t> datagram,
-                         const platform::net::SockAddrV4& to) {
+void DelayedSender::Post(uint32_t delay_ms, std::vector<uint8_t> datagram, const Peer& to) {
   std::lock_guard<std::mutex> lock(mu_);
   if (stopping_) return;
   queue_.push(

@@ -10,21 +10,20 @@
 #include <queue>
 #include <vector>
 
-#include "platform/socket.h"
+#include "peer.h"
 #include "platform/thread.h"
 
 namespace termsim {
 
 class DelayedSender {
  public:
-  using SendFn = std::function<void(const std::vector<uint8_t>& datagram,
-                                    const platform::net::SockAddrV4& to)>;
+  using SendFn = std::function<void(const std::vector<uint8_t>& datagram, const Peer& to)>;
 
   ~DelayedSender() { Stop(); }
 
   bool Start(SendFn send);
   // Queues `datagram` for `to`, due in `delay_ms`.
-  void Post(uint32_t delay_ms, std::vector<uint8_t> datagram, const platform::net::SockAddrV4& to);
+  void Post(uint32_t delay_ms, std::vector<uint8_t> datagram, const Peer& to);
   // Ends the thread; whatever is still queued is dropped.
   void Stop();
 
@@ -34,7 +33,7 @@ class DelayedSender {
     Clock::time_point due;
     uint64_t order;  // keeps posts with equal due times in order
     std::vector<uint8_t> datagram;
-    platform::net::SockAddrV4 to;
+    Peer to;
     bool operator>(const Item& other) const {
       return due != other.due ? due > other.due : order > other.order;
     }

@@ -1,20 +1,12 @@
 #include "event_push.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "reply.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
 
 namespace termsim {
-namespace {
-
-bool SameEndpoint(const platform::net::SockAddrV4& a, const platform::net::SockAddrV4& b) {
-  return a.port_be == b.port_be && std::memcmp(a.addr, b.addr, sizeof(a.addr)) == 0;
-}
-
-}  // namespace
 
 bool EventPusher::Start(SendFn send) {
   {
@@ -27,6 +19,12 @@ bool EventPusher::Start(SendFn send) {
   std::lock_guard lock(mu_);
   stopping_ = true;
   return false;
+}
+
+bool EventPusher::Start(AddressSendFn send) {
+  return Start(SendFn([send = std::move(send)](std::span<const uint8_t> packet, const Peer& to) {
+    send(packet, to.address);
+  }));
 }
 
 void EventPusher::Stop() {
@@ -63,7 +61,7 @@ uint16_t EventPusher::Push(const std::vector<EventTarget>& targets, uint16_t kin
     wire::BuildPacket(wire::kEventPacket, kind, counter, body, datagram);
     if (stopping_) return counter;
     for (const EventTarget& target : targets) {
-      pending_.push_back(Pending{target.client, counter, datagram,
+      pending_.push_back(Pending{target.client, target.session_id, counter, datagram,
                                  Clock::now() + std::chrono::milliseconds(settings_.resend_ms),
                                  settings_.max_resends});
     }
@@ -75,10 +73,10 @@ uint16_t EventPusher::Push(const std::vector<EventTarget>& targets, uint16_t kin
   return counter;
 }
 
-void EventPusher::Acknowledge(const platform::net::SockAddrV4& from, uint16_t counter) {
+void EventPusher::Acknowledge(const Peer& from, uint16_t counter) {
   std::lock_guard lock(mu_);
   const auto it = std::find_if(pending_.begin(), pending_.end(), [&](const Pending& p) {
-    return p.counter == counter && SameEndpoint(p.to, from);
+    return p.counter == counter && p.to == from;
   });
   if (it == pending_.end()) return;  // a late or repeated acknowledgement
   if (settings_.missed_acks > 0) {
@@ -88,6 +86,13 @@ void EventPusher::Acknowledge(const platform::net::SockAddrV4& from, uint16_t co
   }
   pending_.erase(it);
   ++counts_.acknowledged;
+}
+
+void EventPusher::Follow(uint16_t session_id, const Peer& to) {
+  std::lock_guard lock(mu_);
+  for (Pending& p : pending_) {
+    if (p.session_id == session_id) p.to = to;
+  }
 }
 
 EventPushCounts EventPusher::counts() const {

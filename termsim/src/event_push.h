@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "peer.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "terminal_events.h"
@@ -21,12 +22,15 @@ namespace termsim {
 
 class EventPusher {
  public:
-  using SendFn =
+  using SendFn = std::function<void(std::span<const uint8_t> packet, const Peer& to)>;
+  // A sender that reaches hosts by their UDP address alone.
+  using AddressSendFn =
       std::function<void(std::span<const uint8_t> datagram, const platform::net::SockAddrV4& to)>;
 
   ~EventPusher() { Stop(); }
 
   bool Start(SendFn send);
+  bool Start(AddressSendFn send);
   // Ends the resend thread; unacknowledged events are forgotten.
   void Stop();
 
@@ -37,14 +41,18 @@ class EventPusher {
   uint16_t Push(const std::vector<EventTarget>& targets, uint16_t kind,
                 std::span<const uint8_t> payload);
   // An acknowledgement for event `counter` from `from`.
-  void Acknowledge(const platform::net::SockAddrV4& from, uint16_t counter);
+  void Acknowledge(const Peer& from, uint16_t counter);
+  // The session's packets now come from `to`: its pending events are resent
+  // there.
+  void Follow(uint16_t session_id, const Peer& to);
 
   EventPushCounts counts() const;
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Pending {
-    platform::net::SockAddrV4 to;
+    Peer to;
+    uint16_t session_id = 0;
     uint16_t counter = 0;
     std::vector<uint8_t> datagram;
     Clock::time_point due;

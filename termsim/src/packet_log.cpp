@@ -6,9 +6,10 @@
 
 namespace termsim {
 
-void PacketLog::Record(std::span<const uint8_t> datagram) {
+void PacketLog::Record(std::span<const uint8_t> datagram, size_t wire_size) {
   ReceivedPacket p;
   p.raw.assign(datagram.begin(), datagram.end());
+  p.wire_size = wire_size;
   if (auto view = wire::ParsePacket(datagram)) {
     p.code = view->header.code;
     p.checksum = view->header.checksum;

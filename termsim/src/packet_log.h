@@ -1,4 +1,4 @@
-// Every datagram the terminal received, for tests to inspect.
+// Every packet the terminal received, for tests to inspect.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +17,9 @@ class PacketLog {
   // does not grow without end.
   static constexpr size_t kMaxEntries = 100000;
 
-  // Records a datagram; a datagram shorter than a header is kept raw, with
-  // zero header fields and a failed checksum.
-  void Record(std::span<const uint8_t> datagram);
+  // Records a packet that took `wire_size` bytes on the wire; one shorter
+  // than a header is kept raw, with zero header fields and a failed checksum.
+  void Record(std::span<const uint8_t> datagram, size_t wire_size);
 
   std::vector<ReceivedPacket> All() const;
   size_t Count(uint16_t code) const;

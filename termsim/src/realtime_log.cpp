@@ -59,9 +59,13 @@ void RealtimeLog::Add(uint16_t code, std::span<const uint8_t> payload) {
   queue_.push_back(std::move(record));
 }
 
-size_t RealtimeLog::BatchCapacity() const { return (kMaxPayload - kCountSize) / record_size_; }
+size_t RealtimeLog::BatchCapacity(size_t max_payload) const {
+  const size_t room = std::min(max_payload, kMaxPayload);
+  return room > kCountSize ? (room - kCountSize) / record_size_ : 0;
+}
 
-void RealtimeLog::AnswerPoll(std::span<const uint8_t> data, uint32_t count_excess, Reply& reply) {
+void RealtimeLog::AnswerPoll(std::span<const uint8_t> data, uint32_t count_excess, Reply& reply,
+                             size_t max_payload) {
   wire::ByteReader r(data);
   const uint32_t sequence = r.U32();
   if (!r.ok()) {
@@ -75,7 +79,7 @@ void RealtimeLog::AnswerPoll(std::span<const uint8_t> data, uint32_t count_exces
   } else {
     // A new number: the host has the last batch. The next one follows.
     batch_.clear();
-    const size_t take = std::min(queue_.size(), BatchCapacity());
+    const size_t take = std::min(queue_.size(), BatchCapacity(max_payload));
     for (size_t i = 0; i < take; ++i) {
       batch_.insert(batch_.end(), queue_.front().begin(), queue_.front().end());
       queue_.pop_front();

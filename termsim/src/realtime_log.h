@@ -36,14 +36,16 @@ class RealtimeLog {
 
   // Answers a poll (the command's data: a 32-bit sequence number). The
   // answer is a 32-bit byte count and the records; `count_excess` is added
-  // to the count without adding bytes.
-  void AnswerPoll(std::span<const uint8_t> data, uint32_t count_excess, Reply& reply);
+  // to the count without adding bytes. The answer's payload stays within
+  // `max_payload` (and within one UDP packet on any link).
+  void AnswerPoll(std::span<const uint8_t> data, uint32_t count_excess, Reply& reply,
+                  size_t max_payload = kMaxPayload);
 
   RealtimePollCounts counts() const { return counts_; }
 
  private:
   // Records of one answer: as many as fit beside the count in one packet.
-  size_t BatchCapacity() const;
+  size_t BatchCapacity(size_t max_payload) const;
 
   const size_t record_size_;
   std::deque<std::vector<uint8_t>> queue_;

@@ -8,7 +8,8 @@
 
 namespace termsim {
 
-// Largest payload one UDP packet may carry (1032-byte packets).
+// Largest payload one UDP packet may carry (1032-byte packets); what fits
+// every host on every link. TCP packets may carry more (packet_limit.h).
 inline constexpr size_t kMaxPayload = 1024;
 
 struct Trailer;  // bulk_trailer.h

@@ -6,12 +6,11 @@
 
 namespace termsim {
 
-Session& SessionTable::Create(const platform::net::SockAddrV4& client, bool authenticated) {
+Session& SessionTable::Create(const Peer& client, bool authenticated) {
   return Insert(NextFreeId(), client, authenticated);
 }
 
-Session& SessionTable::Adopt(uint16_t id, const platform::net::SockAddrV4& client,
-                             bool authenticated) {
+Session& SessionTable::Adopt(uint16_t id, const Peer& client, bool authenticated) {
   return Insert(id, client, authenticated);
 }
 
@@ -20,7 +19,7 @@ Session* SessionTable::Find(uint16_t id) {
   return it == sessions_.end() ? nullptr : &it->second;
 }
 
-Session* SessionTable::JustConnected(const platform::net::SockAddrV4& client, uint16_t counter) {
+Session* SessionTable::JustConnected(const Peer& client, uint16_t counter) {
   for (auto& [id, s] : sessions_) {
     if (s.client == client && s.answered && s.last_code == wire::CMD_CONNECT &&
         s.last_counter == counter)
@@ -31,8 +30,7 @@ Session* SessionTable::JustConnected(const platform::net::SockAddrV4& client, ui
 
 void SessionTable::Forget(uint16_t id) { sessions_.erase(id); }
 
-Session& SessionTable::Insert(uint16_t id, const platform::net::SockAddrV4& client,
-                              bool authenticated) {
+Session& SessionTable::Insert(uint16_t id, const Peer& client, bool authenticated) {
   if (sessions_.size() >= kMaxSessions && sessions_.find(id) == sessions_.end()) {
     auto oldest = std::min_element(sessions_.begin(), sessions_.end(),
                                    [](auto& a, auto& b) { return a.second.born < b.second.born; });

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <map>
 
-#include "platform/socket.h"
+#include "peer.h"
 #include "reply.h"
 #include "upload_buffer.h"
 
@@ -13,7 +13,7 @@ namespace termsim {
 
 struct Session {
   uint16_t id = 0;
-  platform::net::SockAddrV4 client;
+  Peer client;  // where its packets last came from; answers and events go there
   bool authenticated = false;
   uint64_t born = 0;  // creation order, for evicting the oldest
 
@@ -37,19 +37,19 @@ class SessionTable {
   static constexpr size_t kMaxSessions = 256;
 
   // A new session with a fresh non-zero number.
-  Session& Create(const platform::net::SockAddrV4& client, bool authenticated);
+  Session& Create(const Peer& client, bool authenticated);
   // A session under a number the host already uses (one this terminal does
   // not remember, e.g. from before a restart).
-  Session& Adopt(uint16_t id, const platform::net::SockAddrV4& client, bool authenticated);
+  Session& Adopt(uint16_t id, const Peer& client, bool authenticated);
   Session* Find(uint16_t id);
   // The session that `client` opened with a CMD_CONNECT carrying `counter`
   // and that has seen nothing since: a repeated connect belongs to it.
-  Session* JustConnected(const platform::net::SockAddrV4& client, uint16_t counter);
+  Session* JustConnected(const Peer& client, uint16_t counter);
   void Forget(uint16_t id);
   size_t size() const { return sessions_.size(); }
 
  private:
-  Session& Insert(uint16_t id, const platform::net::SockAddrV4& client, bool authenticated);
+  Session& Insert(uint16_t id, const Peer& client, bool authenticated);
   uint16_t NextFreeId();
 
   std::map<uint16_t, Session> sessions_;

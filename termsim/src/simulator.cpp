@@ -1,14 +1,21 @@
-// The simulator: the terminal model behind its UDP endpoint, with the
-// packet log and the fault injector in between.
+// The simulator: the terminal model behind its UDP and TCP endpoints, with
+// the packet log and the fault injector in between. Every packet is answered
+// by the way it came: a datagram to its address, a frame on its connection.
 #include "termsim/simulator.h"
+
+#include <mutex>
+#include <optional>
 
 #include "bulk_trailer.h"
 #include "delayed_sender.h"
 #include "event_push.h"
 #include "fault_injector.h"
 #include "packet_log.h"
+#include "peer.h"
 #include "reply.h"
 #include "search_responder.h"
+#include "tcp_endpoint.h"
+#include "tcp_frame.h"
 #include "terminal_model.h"
 #include "udp_endpoint.h"
 #include "wire/codes.h"
@@ -29,33 +36,52 @@ bool IsAcknowledgement(uint16_t code) {
 struct Simulator::Impl {
   explicit Impl(const Profile& p) : profile(p), model(p) {}
 
-  void OnDatagram(std::span<const uint8_t> datagram, const platform::net::SockAddrV4& from);
-  void Transmit(const Reply& reply, const platform::net::SockAddrV4& to);
+  void OnPacket(std::span<const uint8_t> packet, size_t wire_size, const Peer& from);
+  void Transmit(const Reply& reply, const Peer& to);
+  // One packet to `to` by its link; `hold` lets a coalescing TCP stream keep
+  // it for the next write.
+  bool SendPacket(const Peer& to, std::span<const uint8_t> packet, bool hold = false);
+  // The late-reply queue and the event pusher, shared by both endpoints.
+  bool StartServices();
   std::string SearchAnswer() const;
 
   const Profile profile;
   std::string udp_address;  // where StartUdp listens
+  std::string tcp_address;  // where StartTcp listens
   TerminalModel model;
   FaultInjector faults;
   PacketLog log;
   UdpEndpoint endpoint;
+  TcpEndpoint tcp;
   DelayedSender delayed;
   EventPusher pusher;
+  bool services = false;  // delayed and pusher running (Start* and Stop only)
   SearchResponder search;
+  mutable std::mutex peer_mu;
+  std::optional<Peer> last_peer;  // where the last packet came from
 };
 
 std::string Simulator::Impl::SearchAnswer() const {
   if (!profile.search_answer.empty()) return profile.search_answer;
-  const std::string& ip = profile.search_ip.empty() ? udp_address : profile.search_ip;
+  const std::string& listening = udp_address.empty() ? tcp_address : udp_address;
+  const std::string& ip = profile.search_ip.empty() ? listening : profile.search_ip;
   return ComposeSearchAnswer(profile.mac, ip, model.Option("~DeviceName"),
                              model.Option("~SerialNumber"));
 }
 
-void Simulator::Impl::OnDatagram(std::span<const uint8_t> datagram,
-                                 const platform::net::SockAddrV4& from) {
-  log.Record(datagram);
-  const auto request = wire::ParsePacket(datagram);
-  if (!request || !wire::ChecksumValid(datagram)) return;  // a damaged packet is not answered
+void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size,
+                               const Peer& from) {
+  log.Record(packet, wire_size);
+  {
+    std::lock_guard lock(peer_mu);
+    last_peer = from;
+  }
+  const auto request = wire::ParsePacket(packet);
+  if (!request || !wire::ChecksumValid(packet)) return;  // a damaged packet is not answered
+  // The conversation, its registration and its pending events follow the
+  // host to wherever its packets now come from.
+  const uint16_t session = request->header.connection_id;
+  if (model.Follow(session, from)) pusher.Follow(session, from);
   if (IsAcknowledgement(request->header.code)) {
     // A host confirming one of the events this terminal pushed.
     if (request->header.code == wire::CMD_ACK_OK) {
@@ -63,6 +89,7 @@ void Simulator::Impl::OnDatagram(std::span<const uint8_t> datagram,
     }
     return;
   }
+  if (tcp.CutAfterRequest(from)) return;  // the connection goes with the request
   if (faults.Silent()) return;
 
   if (faults.TakeRetry()) {
@@ -78,15 +105,29 @@ void Simulator::Impl::OnDatagram(std::span<const uint8_t> datagram,
   Transmit(model.Handle(*request, from), from);
 }
 
-void Simulator::Impl::Transmit(const Reply& reply, const platform::net::SockAddrV4& to) {
+bool Simulator::Impl::SendPacket(const Peer& to, std::span<const uint8_t> packet, bool hold) {
+  if (to.link == Link::kTcp) return tcp.Send(to, packet, hold);
+  return endpoint.SendTo(packet, to.address);
+}
+
+void Simulator::Impl::Transmit(const Reply& reply, const Peer& to) {
   const ReplyFate fate = faults.NextReplyFate();
   if (fate.drop) return;
   const auto datagram = EncodeReply(reply, WireShape{fate.counter_back, fate.corrupt_checksum});
+  if (to.link == Link::kTcp && fate.delay_ms == 0 && tcp.coalescing()) {
+    // The reply, its copies and its data in one write.
+    std::vector<std::vector<uint8_t>> batch(static_cast<size_t>(fate.copies), datagram);
+    if (reply.trailer) {
+      batch.insert(batch.end(), reply.trailer->packets.begin(), reply.trailer->packets.end());
+    }
+    tcp.Send(to, batch);
+    return;
+  }
   for (int i = 0; i < fate.copies; ++i) {
     if (fate.delay_ms > 0) {
       delayed.Post(fate.delay_ms, datagram, to);
     } else {
-      endpoint.SendTo(datagram, to);
+      SendPacket(to, datagram);
     }
   }
   // Bulk data follows its reply, after the same delay.
@@ -95,10 +136,26 @@ void Simulator::Impl::Transmit(const Reply& reply, const platform::net::SockAddr
       if (fate.delay_ms > 0) {
         delayed.Post(fate.delay_ms, std::vector<uint8_t>(packet.begin(), packet.end()), to);
       } else {
-        endpoint.SendTo(packet, to);
+        SendPacket(to, packet);
       }
     });
   }
+}
+
+bool Simulator::Impl::StartServices() {
+  if (services) return true;
+  if (!delayed.Start([this](const std::vector<uint8_t>& datagram, const Peer& to) {
+        SendPacket(to, datagram);
+      }))
+    return false;
+  // Pushed events may wait for company on a coalescing stream.
+  if (!pusher.Start(EventPusher::SendFn(
+          [this](std::span<const uint8_t> packet, const Peer& to) { SendPacket(to, packet, true); }))) {
+    delayed.Stop();
+    return false;
+  }
+  services = true;
+  return true;
 }
 
 Simulator::Simulator(Profile profile) : impl_(std::make_unique<Impl>(profile)) {}
@@ -106,32 +163,39 @@ Simulator::Simulator(Profile profile) : impl_(std::make_unique<Impl>(profile)) {
 Simulator::~Simulator() { Stop(); }
 
 bool Simulator::StartUdp(const std::string& address, uint16_t port) {
-  if (impl_->endpoint.running()) return false;
   Impl* impl = impl_.get();
-  if (!impl->delayed.Start(
-          [impl](const std::vector<uint8_t>& datagram, const platform::net::SockAddrV4& to) {
-            impl->endpoint.SendTo(datagram, to);
-          }))
-    return false;
+  if (impl->endpoint.running() || !impl->StartServices()) return false;
   if (!impl->endpoint.Start(
           address, port,
           [impl](std::span<const uint8_t> datagram, const platform::net::SockAddrV4& from) {
-            impl->OnDatagram(datagram, from);
+            impl->OnPacket(datagram, datagram.size(), Peer(from));
           })) {
-    impl->delayed.Stop();
-    return false;
-  }
-  if (!impl->pusher.Start(
-          [impl](std::span<const uint8_t> datagram, const platform::net::SockAddrV4& to) {
-            impl->endpoint.SendTo(datagram, to);
-          })) {
-    impl->endpoint.Stop();
-    impl->delayed.Stop();
+    if (!impl->tcp.running()) Stop();
     return false;
   }
   impl->udp_address = address;
   return true;
 }
+
+bool Simulator::StartTcp(const std::string& address, uint16_t port) {
+  Impl* impl = impl_.get();
+  if (impl->tcp.running() || !impl->StartServices()) return false;
+  if (!impl->tcp.Start(address, port, [impl](std::span<const uint8_t> packet, const Peer& from) {
+        impl->OnPacket(packet, kFrameHeaderSize + packet.size(), from);
+      })) {
+    if (!impl->endpoint.running()) Stop();
+    return false;
+  }
+  impl->tcp_address = address;
+  return true;
+}
+
+uint16_t Simulator::tcp_port() const { return impl_->tcp.port(); }
+
+void Simulator::SetStreamFaults(const StreamFaults& faults) { impl_->tcp.SetFaults(faults); }
+StreamFaults Simulator::stream_faults() const { return impl_->tcp.faults(); }
+size_t Simulator::TcpConnectionsAccepted() const { return impl_->tcp.accepted(); }
+void Simulator::ResumeListening() { impl_->tcp.ResumeListening(); }
 
 bool Simulator::StartSearchResponder(const std::string& address, uint16_t port) {
   const std::string& where = address.empty() ? impl_->udp_address : address;
@@ -146,10 +210,12 @@ uint16_t Simulator::udp_port() const { return impl_->endpoint.port(); }
 
 void Simulator::Stop() {
   impl_->search.Stop();
-  impl_->pusher.Stop();  // pushes go out through the endpoint
-  // Late replies go first: they send through the endpoint's socket.
+  impl_->pusher.Stop();  // pushes go out through the endpoints
+  // Late replies go first: they send through the endpoints' sockets.
   impl_->delayed.Stop();
+  impl_->services = false;
   impl_->endpoint.Stop();
+  impl_->tcp.Stop();
 }
 
 void Simulator::SetFaults(const Faults& faults) { impl_->faults.Set(faults); }
@@ -221,7 +287,14 @@ void Simulator::SetOpLogLayout(OpLogLayout layout) { impl_->model.logs().SetOpLo
 size_t Simulator::SessionCount() const { return impl_->model.SessionCount(); }
 
 bool Simulator::SendRaw(std::vector<uint8_t> datagram) {
-  return impl_->endpoint.SendToLastClient(datagram);
+  std::optional<Peer> to;
+  {
+    std::lock_guard lock(impl_->peer_mu);
+    to = impl_->last_peer;
+  }
+  if (!to) return false;
+  if (to->link == Link::kUdp && !impl_->endpoint.running()) return false;
+  return impl_->SendPacket(*to, datagram);
 }
 
 void Simulator::SetDataSet(uint16_t command, std::vector<uint8_t> request_prefix,

@@ -180,7 +180,7 @@ bool TemplateCommands::Read(uint16_t command, std::span<const uint8_t> request,
   if (const auto forced = read_streamed_.find(command); forced != read_streamed_.end()) {
     streamed = forced->second;
   }
-  if (!streamed && bytes.size() <= kMaxPayload) {
+  if (!streamed && bytes.size() <= context.max_payload) {
     Ok(reply, std::move(bytes));
     return true;
   }

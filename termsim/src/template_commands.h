@@ -37,6 +37,9 @@ class TemplateCommands {
     // The PIN of the user known by an ID text; nullopt when there is none.
     // Called before the template lock is taken.
     std::function<std::optional<uint16_t>(std::string_view)> pin_of_text;
+    // The most payload one packet carries on the link the command came by:
+    // a template beyond it streams.
+    size_t max_payload = kMaxPayload;
   };
 
   // True when `reply` holds the whole answer to a template command; false

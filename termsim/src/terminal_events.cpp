@@ -16,12 +16,13 @@ std::string OptionOf(const Profile& profile, const std::string& name) {
 TerminalEvents::TerminalEvents(const Profile& profile)
     : log_(termsim::RealtimeRecordSize(profile.firmware, OptionOf(profile, "~Platform"))) {}
 
-bool TerminalEvents::Handle(const Session& session, const wire::PacketView& request, Reply& reply) {
+bool TerminalEvents::Handle(const Session& session, const wire::PacketView& request,
+                            size_t max_payload, Reply& reply) {
   const uint16_t code = request.header.code;
   if (code != wire::kEventPacket && code != kRealtimeLogPoll) return false;
   std::lock_guard lock(mu_);
   if (code == kRealtimeLogPoll) {
-    log_.AnswerPoll(request.payload, poll_count_excess_, reply);
+    log_.AnswerPoll(request.payload, poll_count_excess_, reply, max_payload);
     return true;
   }
   wire::ByteReader r(request.payload);
@@ -37,6 +38,12 @@ bool TerminalEvents::Handle(const Session& session, const wire::PacketView& requ
   last_mask_ = mask;
   reply.code = wire::CMD_ACK_OK;
   return true;
+}
+
+void TerminalEvents::Follow(uint16_t session_id, const Peer& client) {
+  std::lock_guard lock(mu_);
+  const auto it = registrations_.find(session_id);
+  if (it != registrations_.end()) it->second.client = client;
 }
 
 void TerminalEvents::Forget(uint16_t session_id) {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/socket.h"
+#include "peer.h"
 #include "realtime_log.h"
 #include "reply.h"
 #include "session_table.h"
@@ -20,7 +20,7 @@ namespace termsim {
 
 // A host to push an event to.
 struct EventTarget {
-  platform::net::SockAddrV4 client;
+  Peer client;
   uint16_t session_id = 0;
 };
 
@@ -29,7 +29,11 @@ class TerminalEvents {
   explicit TerminalEvents(const Profile& profile);
 
   // True when the command is answered here; `reply` then holds the answer.
-  bool Handle(const Session& session, const wire::PacketView& request, Reply& reply);
+  // `max_payload` bounds an answer on the link the command came by.
+  bool Handle(const Session& session, const wire::PacketView& request, size_t max_payload,
+              Reply& reply);
+  // The session's packets now come from `client`: its events go there.
+  void Follow(uint16_t session_id, const Peer& client);
   // The session ended: its registration goes with it.
   void Forget(uint16_t session_id);
 
@@ -44,7 +48,7 @@ class TerminalEvents {
 
  private:
   struct Registration {
-    platform::net::SockAddrV4 client;
+    Peer client;
     uint32_t mask = 0;
   };
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "option_probe.h"
+#include "packet_limit.h"
 #include "scrambled_value.h"
 #include "wire/auth.h"
 #include "wire/codes.h"
@@ -32,6 +33,7 @@ constexpr uint16_t kManufacturerWrite = 2999;
 TerminalModel::TerminalModel(const Profile& profile)
     : firmware_(profile.firmware),
       comm_password_(profile.comm_password),
+      max_packet_(profile.max_packet),
       options_(profile.options),
       probe_answer_(profile.option_probe),
       unknown_commands_(profile.unknown_commands),
@@ -46,8 +48,7 @@ TerminalModel::TerminalModel(const Profile& profile)
                        [this](int kind) { templates_.DataCleared(kind); }});
 }
 
-Reply TerminalModel::Handle(const wire::PacketView& request,
-                            const platform::net::SockAddrV4& client) {
+Reply TerminalModel::Handle(const wire::PacketView& request, const Peer& client) {
   std::lock_guard<std::mutex> lock(mu_);
   const wire::PacketHeader& h = request.header;
   if (h.code == wire::CMD_CONNECT) return Connect(request, client);
@@ -77,8 +78,9 @@ Reply TerminalModel::Handle(const wire::PacketView& request,
     return session->last_reply;
 
   reply.connection_id = session->id;
-  Execute(*session, request, reply);
-  if (reply.payload.size() > kMaxPayload) Answer(reply, wire::CMD_ACK_ERROR);
+  const size_t max_payload = PacketLimitLocked(client.link) - wire::kHeaderSize;
+  Execute(*session, request, max_payload, reply);
+  if (reply.payload.size() > max_payload) Answer(reply, wire::CMD_ACK_ERROR);
 
   if (h.code == wire::CMD_EXIT || reply.end_session) {
     events_.Forget(session->id);
@@ -92,8 +94,27 @@ Reply TerminalModel::Handle(const wire::PacketView& request,
   return reply;
 }
 
-Reply TerminalModel::Connect(const wire::PacketView& request,
-                             const platform::net::SockAddrV4& client) {
+bool TerminalModel::Follow(uint16_t session_id, const Peer& client) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Session* session = sessions_.Find(session_id);
+  if (session == nullptr) return false;
+  if (!(session->client == client)) {
+    session->client = client;
+    events_.Follow(session_id, client);
+  }
+  return true;
+}
+
+size_t TerminalModel::PacketLimitOn(Link link) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return PacketLimitLocked(link);
+}
+
+size_t TerminalModel::PacketLimitLocked(Link link) const {
+  return PacketLimit(link, options_.Get("~Platform").value_or(std::string()), max_packet_);
+}
+
+Reply TerminalModel::Connect(const wire::PacketView& request, const Peer& client) {
   const uint16_t counter = request.header.reply_counter;
   if (Session* again = sessions_.JustConnected(client, counter)) return again->last_reply;
 
@@ -110,7 +131,8 @@ Reply TerminalModel::Connect(const wire::PacketView& request,
   return reply;
 }
 
-void TerminalModel::Execute(Session& session, const wire::PacketView& request, Reply& reply) {
+void TerminalModel::Execute(Session& session, const wire::PacketView& request,
+                            size_t max_payload, Reply& reply) {
   const uint16_t code = request.header.code;
   const auto payload = request.payload;
   if (!session.authenticated && code != wire::CMD_AUTH && code != wire::CMD_EXIT) {
@@ -169,14 +191,15 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request, R
       if (templates_.Answer(request,
                             {bulk_, options_, session.upload,
                              [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); },
-                             [this](std::string_view text) { return users_.PinOfText(text); }},
+                             [this](std::string_view text) { return users_.PinOfText(text); },
+                             max_payload},
                             reply)) {
         return;
       }
-      if (bulk_.Answer(session.id, request, reply)) return;
+      if (bulk_.Answer(session.id, request, max_payload, reply)) return;
       if (info_.Handle(code, payload, reply)) return;
       if (control_.Handle(code, payload, reply)) return;
-      if (events_.Handle(session, request, reply)) return;
+      if (events_.Handle(session, request, max_payload, reply)) return;
       Answer(reply, wire::CMD_ACK_UNKNOWN);
       return;
   }

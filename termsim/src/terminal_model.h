@@ -16,7 +16,7 @@
 #include "device_info_commands.h"
 #include "log_commands.h"
 #include "option_store.h"
-#include "platform/socket.h"
+#include "peer.h"
 #include "reply.h"
 #include "session_table.h"
 #include "template_commands.h"
@@ -34,7 +34,14 @@ class TerminalModel {
   // The answer to a command packet (checksum already verified) from
   // `client`. A command repeated with the sequence number just answered in
   // its session gets that answer again without being carried out twice.
-  Reply Handle(const wire::PacketView& request, const platform::net::SockAddrV4& client);
+  // Answers fit the packet limit of the client's link.
+  Reply Handle(const wire::PacketView& request, const Peer& client);
+  // A packet of session `session_id` came from `client`: the session and
+  // its event registration follow it there (a host that reconnected, or
+  // moved). False when the terminal keeps no such session.
+  bool Follow(uint16_t session_id, const Peer& client);
+  // The largest packet this terminal sends on `link` now.
+  size_t PacketLimitOn(Link link) const;
 
   std::string Option(const std::string& name) const;
   void SetOption(const std::string& name, const std::string& value);
@@ -69,9 +76,12 @@ class TerminalModel {
   TemplateCommands& templates() { return templates_; }
 
  private:
-  Reply Connect(const wire::PacketView& request, const platform::net::SockAddrV4& client);
-  // Fills code and payload of the answer to one command of `session`.
-  void Execute(Session& session, const wire::PacketView& request, Reply& reply);
+  Reply Connect(const wire::PacketView& request, const Peer& client);
+  // Fills code and payload of the answer to one command of `session`, at
+  // most `max_payload` bytes of payload in one packet.
+  void Execute(Session& session, const wire::PacketView& request, size_t max_payload,
+               Reply& reply);
+  size_t PacketLimitLocked(Link link) const;
   void Authenticate(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void ReadOption(std::span<const uint8_t> payload, Reply& reply) const;
   void WriteOption(std::span<const uint8_t> payload, Reply& reply);
@@ -84,6 +94,7 @@ class TerminalModel {
   mutable std::mutex mu_;
   const std::string firmware_;
   const uint32_t comm_password_;
+  const uint32_t max_packet_;  // the profile's TCP packet limit, 0: by platform
   OptionStore options_;
   SessionTable sessions_;
   const ProbeAnswer probe_answer_;

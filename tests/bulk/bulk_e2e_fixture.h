@@ -1,4 +1,5 @@
-// A connection through the UDP plug-in to a terminal simulator on loopback,
+// A connection through the test's link (sim_link.h) to a terminal simulator
+// on loopback,
 // and data sets to read back.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "devwire.h"
+#include "sim_link.h"
 #include "termsim/simulator.h"
 
 namespace bulktest {
@@ -47,9 +49,8 @@ class BulkE2ETest : public ::testing::Test {
   void Open(DEVWIRE_EVENT_CALLBACK callback, void* context = nullptr) {
     DEVWIRE_LASTERROR(nullptr);
     sim = std::make_unique<termsim::Simulator>();
-    ASSERT_TRUE(sim->StartUdp("127.0.0.1", 0));
-    handle =
-        DEVWIRE_INIT("comms.dll", "127.0.0.1", sim->udp_port(), 0, callback, context, 0, nullptr);
+    ASSERT_TRUE(simlink::Start(*sim));
+    handle = simlink::OpenEngine(*sim, callback, context);
     ASSERT_NE(handle, nullptr);
     sim->ClearReceived();
   }

@@ -8,6 +8,7 @@
 #include "bulk_streamed.h"
 #include "bulk_unit_fixture.h"
 #include "devwire.h"
+#include "platform/tick.h"
 #include "wire/codes.h"
 
 namespace bulktest {
@@ -157,6 +158,31 @@ TEST_F(ChunkCollectTest, DamagedLastOutstandingChunkEndsTheAttemptAtOnce) {
   EXPECT_EQ(r.result, -2);
   EXPECT_EQ(conn->last_error, DEVWIRE_E_LAST_CHUNK_BAD);
   EXPECT_EQ(requests, 6);
+}
+
+// A line that breaks mid-stream (the TCP link reconnected: −309) cannot
+// bring the rest of this stream: the attempt ends at once instead of waiting
+// a third of the time-out for chunks, and the next attempt reads it whole.
+TEST_F(ChunkCollectTest, LineFailureEndsTheAttemptAtOnce) {
+  OnRequest([&](uint16_t counter, int nth) {
+    Prepare(counter, 2048, 1024);
+    PushChunk(0, counter, Pattern(1024));
+    if (nth == 0) {
+      term.PushResult(DEVORU_RECONNECTED);
+    } else {
+      PushChunk(1, counter, Slice(Pattern(2048), 1024, 1024));
+    }
+  });
+  buffer.assign(2048 + 64, kCanary);
+  const uint32_t start = platform::TickCount();
+  // A third of this time-out is 10 s: the old wait for chunks that never come.
+  const devwire::BulkResult r =
+      devwire::StreamedRead(*conn, kCommand, {}, std::span(buffer).first(2048), true, 30000);
+  EXPECT_LT(platform::TicksSince(start), 5000u);
+  EXPECT_EQ(r.outcome, wire::CMD_ACK_OK);
+  EXPECT_EQ(r.result, 2048);
+  EXPECT_EQ(requests, 2);
+  EXPECT_TRUE(CanaryIntact(2048));
 }
 
 // Without verification there is one attempt, and a gap or a damaged chunk

@@ -1,5 +1,5 @@
 // Pushed events end to end: the engine library with a reader thread over the
-// UDP plug-in, against the terminal simulator on loopback.
+// test's link (sim_link.h), against the terminal simulator on loopback.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +12,7 @@
 
 #include "devwire.h"
 #include "event_recorder.h"
+#include "sim_link.h"
 #include "termsim/simulator.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
@@ -29,9 +30,8 @@ constexpr uint16_t kFirmwareVersion = 1100;
 struct Terminal {
   Terminal() {
     sim = std::make_unique<termsim::Simulator>();
-    EXPECT_TRUE(sim->StartUdp("127.0.0.1", 0));
-    handle = DEVWIRE_INIT("comms.dll", "127.0.0.1", sim->udp_port(), 0, EventRecorder::Callback,
-                          &events, 0, nullptr);
+    EXPECT_TRUE(simlink::Start(*sim));
+    handle = simlink::OpenEngine(*sim, EventRecorder::Callback, &events);
     EXPECT_NE(handle, nullptr);
   }
   ~Terminal() {
@@ -200,15 +200,15 @@ TEST_F(EngineEventsE2E, CloseFromInsideTheCallbackSaysGoodbye) {
     std::atomic<bool> handed_over{false};
     std::promise<void> done;
   } closer;
-  closer.handle = DEVWIRE_INIT(
-      "comms.dll", "127.0.0.1", term->sim->udp_port(), 0,
+  closer.handle = simlink::OpenEngine(
+      *term->sim,
       [](void* context, uint16_t, int32_t, const uint8_t*) {
         auto* c = static_cast<Closer*>(context);
         while (!c->handed_over.load()) std::this_thread::yield();
         DEVWIRE_CLOSE(c->handle);
         c->done.set_value();
       },
-      &closer, 0, nullptr);
+      &closer);
   ASSERT_NE(closer.handle, nullptr);
   std::array<uint8_t, 4> mask{0xFF, 0xFF, 0xFF, 0xFF};
   uint16_t code = kRegisterEvents;

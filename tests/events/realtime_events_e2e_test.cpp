@@ -1,5 +1,6 @@
 // Registering for events and polling the real-time log through the device
-// library, against the terminal simulator over loopback UDP.
+// library, against the terminal simulator over the test's loopback link
+// (sim_link.h).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +10,7 @@
 
 #include "devapi.h"
 #include "event_recorder.h"
+#include "sim_link_devapi.h"
 #include "session/device_session.h"
 #include "termsim/simulator.h"
 
@@ -26,11 +28,11 @@ class RealtimeEventsE2E : public ::testing::Test {
 
   DEVAPI_HANDLE Connect(termsim::Profile profile) {
     sim = std::make_unique<termsim::Simulator>(std::move(profile));
-    if (!sim->StartUdp("127.0.0.1", 0)) {
+    if (!simlink::Start(*sim)) {
       ADD_FAILURE() << "simulator did not start";
       return nullptr;
     }
-    handle = Q_Connect_NET("127.0.0.1", sim->udp_port(), EventRecorder::Callback, &events, 0);
+    handle = simlink::Connect(*sim, EventRecorder::Callback, &events);
     return handle;
   }
 

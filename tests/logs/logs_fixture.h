@@ -1,4 +1,5 @@
-// A devapi session against the terminal simulator over loopback UDP, with
+// A devapi session against the terminal simulator over the test's loopback
+// link (sim_link.h), with
 // helpers to read the logs back through the library.
 #pragma once
 
@@ -13,6 +14,7 @@
 
 #include "devapi.h"
 #include "session/device_session.h"
+#include "sim_link_devapi.h"
 #include "termsim/simulator.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
@@ -96,11 +98,11 @@ class LogsE2E : public ::testing::Test {
 
   DEVAPI_HANDLE Connect(termsim::Profile profile) {
     sim = std::make_unique<termsim::Simulator>(std::move(profile));
-    if (!sim->StartUdp("127.0.0.1", 0)) {
+    if (!simlink::Start(*sim)) {
       ADD_FAILURE() << "simulator did not start";
       return nullptr;
     }
-    handle = Q_Connect_NET("127.0.0.1", sim->udp_port(), nullptr, nullptr, 0);
+    handle = simlink::Connect(*sim, nullptr, nullptr);
     sim->ClearReceived();
     return handle;
   }

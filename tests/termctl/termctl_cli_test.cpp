@@ -53,10 +53,22 @@ TEST(TermctlCli, BadAddressesAndOptions) {
   }
 }
 
-TEST(TermctlCli, TcpIsNotAvailableYet) {
-  const RunResult r = RunTermctl({"tcp://127.0.0.1:4370", "info"});
+// A TCP port nobody listens on is refused at once: the connect fails fast
+// and says which call failed.
+TEST(TermctlCli, RefusedTcpConnectFailsAtOnce) {
+  uint16_t port = 0;
+  {
+    termsim::Simulator sim;
+    ASSERT_TRUE(sim.StartTcp("127.0.0.1", 0));
+    port = sim.tcp_port();
+    sim.Stop();
+  }
+  const RunResult r = RunTermctl({"tcp://127.0.0.1:" + std::to_string(port), "info"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("tcp:// is not available"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Q_Connect_NETEX failed"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Q_LastError"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_LT(r.seconds, 20.0);
 }
 
 TEST(TermctlCli, UnreachableTerminalFailsWithinTheTimeOuts) {

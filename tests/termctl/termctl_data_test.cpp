@@ -51,6 +51,21 @@ class TermctlData : public ::testing::Test {
   std::string address;
 };
 
+// The same terminal over TCP gives the same users and punches as over UDP.
+TEST_F(TermctlData, TcpListsWhatUdpLists) {
+  ASSERT_TRUE(sim->StartTcp("127.0.0.1", 0));
+  const std::string tcp = "tcp://127.0.0.1:" + std::to_string(sim->tcp_port());
+  for (const char* command : {"users", "logs"}) {
+    const RunResult over_udp = Run({command, "--format", "csv"});
+    const RunResult over_tcp = RunTermctl({tcp, command, "--format", "csv"});
+    ASSERT_EQ(over_udp.status, 0) << over_udp.err;
+    ASSERT_EQ(over_tcp.status, 0) << over_tcp.err;
+    EXPECT_EQ(over_tcp.out, over_udp.out) << command;
+    EXPECT_GT(Lines(over_tcp.out).size(), 20u) << command;
+  }
+  EXPECT_GE(sim->TcpConnectionsAccepted(), 2u);
+}
+
 TEST_F(TermctlData, UsersCsvParsesBackToTheUserTable) {
   const RunResult r = Run({"users", "--format", "csv"});
   ASSERT_EQ(r.status, 0) << r.err;

@@ -77,12 +77,12 @@ void TermsimProcess::Pump(int timeout_ms) {
   }
 }
 
-uint16_t TermsimProcess::WaitListening(int timeout_ms) {
-  static constexpr std::string_view kListening = "listening on udp ";
+uint16_t TermsimProcess::WaitListening(int timeout_ms, const std::string& link) {
+  const std::string listening = "listening on " + link + " ";
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (true) {
     // "termsim: listening on udp ADDR:PORT\n"
-    const size_t at = out_.find(kListening);
+    const size_t at = out_.find(listening);
     const size_t end = at == std::string::npos ? at : out_.find('\n', at);
     if (end != std::string::npos) {
       const size_t colon = out_.rfind(':', end);

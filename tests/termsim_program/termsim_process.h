@@ -17,9 +17,9 @@ class TermsimProcess {
   TermsimProcess(const TermsimProcess&) = delete;
   TermsimProcess& operator=(const TermsimProcess&) = delete;
 
-  // Waits for the "listening on udp ADDR:PORT" line; the port, or 0 when the
-  // program ended (or said nothing) first.
-  uint16_t WaitListening(int timeout_ms = 10000);
+  // Waits for the "listening on LINK ADDR:PORT" line (LINK "udp" or "tcp");
+  // the port, or 0 when the program ended (or said nothing) first.
+  uint16_t WaitListening(int timeout_ms = 10000, const std::string& link = "udp");
   // Waits for the program to end by itself; its exit status, or -1 when it
   // was still running after the time-out (it is then stopped).
   int WaitExit(int timeout_ms = 10000);

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "run_termctl.h"
+#include "sim_client.h"
+#include "sim_tcp_client.h"
 #include "termsim_process.h"
+#include "wire/codes.h"
 
 namespace termsimtest {
 namespace {
@@ -64,7 +67,16 @@ TEST(TermsimProgram, HelpDocumentsProfilesDataFilesAndFaults) {
                            "seed",
                            "--demo",
                            "--data FILE",
-                           "--tcp"}) {
+                           "--tcp ADDR:PORT",
+                           "max_packet",
+                           "tcp_close",
+                           "tcp_reset",
+                           "tcp_reset_data",
+                           "tcp_split",
+                           "tcp_coalesce",
+                           "tcp_bad_magic",
+                           "tcp_oversize",
+                           "tcp_refuse"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
 }
@@ -79,7 +91,10 @@ TEST(TermsimProgram, BadArgumentsExitTwoWithAMessage) {
       {{"--udp"}, "--udp needs a value"},
       {{"--udp", "localhost"}, "bad --udp value"},
       {{"--udp", "127.0.0.1:70000"}, "bad --udp value"},
-      {{"--tcp", "127.0.0.1:4370"}, "--tcp is not available yet"},
+      {{"--tcp", "127.0.0.1"}, "bad --tcp value"},
+      {{"--tcp", "127.0.0.1:65536"}, "bad --tcp value"},
+      {{"--fault", "tcp_split=x"}, "bad value for tcp_split"},
+      {{"--fault", "tcp_refuse=2"}, "bad value for tcp_refuse"},
       {{"--profile", "no-such-terminal"}, "bad --profile"},
       {{"--set", "pin_width=wide"}, "bad --set"},
       {{"--users", "12"}, "bad --users value"},
@@ -174,6 +189,43 @@ TEST(TermsimProgram, SilentTerminalMakesTermctlFailClearly) {
   EXPECT_NE(r.err.find("cannot connect"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Q_Connect_NET failed"), std::string::npos) << r.err;
   EXPECT_TRUE(r.out.empty());
+}
+
+TEST(TermsimProgram, TcpAlonePrintsItsPortAndAnswers) {
+  TermsimProcess p({"--tcp", "127.0.0.1:0", "--no-search"});
+  const uint16_t port = p.WaitListening(10000, "tcp");
+  ASSERT_NE(port, 0) << p.err();
+  EXPECT_EQ(p.out().find("listening on udp"), std::string::npos) << p.out();
+  EXPECT_NE(p.out().find("termsim: listening on tcp 127.0.0.1:" + std::to_string(port) + "\n"),
+            std::string::npos)
+      << p.out();
+  simtest::SimTcpClient client(port);
+  ASSERT_TRUE(client.connected()) << client.connect_result();
+  const auto a = client.Connect();
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->header.code, wire::CMD_ACK_OK);
+  EXPECT_EQ(p.Stop(), 0);
+}
+
+TEST(TermsimProgram, UdpAndTcpTogetherServeOneTerminal) {
+  TermsimProcess p({"--udp", "127.0.0.1:0", "--tcp", "127.0.0.1:0", "--no-search", "--fault",
+                    "tcp_bad_magic=1"});
+  const uint16_t udp_port = p.WaitListening(10000, "udp");
+  const uint16_t tcp_port = p.WaitListening(10000, "tcp");
+  ASSERT_NE(udp_port, 0) << p.err();
+  ASSERT_NE(tcp_port, 0) << p.err();
+  simtest::SimTcpClient tcp(tcp_port);
+  ASSERT_TRUE(tcp.Connect());
+  // The stream fault from the command line: the first frame's magic is off.
+  EXPECT_EQ(tcp.last_frame_header()[3], 0x7E);
+  ASSERT_TRUE(tcp.Exchange(wire::CMD_OPTIONS_WRQ, 1, simtest::Bytes("Volume=6")));
+  EXPECT_EQ(tcp.last_frame_header()[3], 0x7D);
+  simtest::SimClient udp(udp_port);
+  ASSERT_TRUE(udp.Connect());
+  const auto read = udp.Exchange(wire::CMD_OPTIONS_RRQ, 1, simtest::Bytes("Volume"));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(std::string(read->payload.begin(), read->payload.end() - 1), "Volume=6");
+  EXPECT_EQ(p.Stop(), 0);
 }
 
 TEST(TermsimProgram, StopsOnSigterm) {

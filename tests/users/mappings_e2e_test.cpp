@@ -65,7 +65,7 @@ TEST_F(UsersE2E, EnrolmentMakesTheTableStaleForThisSessionOnly) {
   ASSERT_EQ(Q_StartEnroll(handle, 777777, 0), 1);
   EXPECT_EQ(Session().user_table_stale, 1);
   // Another session closing does not cancel this one's reload.
-  DEVAPI_HANDLE other = Q_Connect_NET("127.0.0.1", sim->udp_port(), nullptr, nullptr, 0);
+  DEVAPI_HANDLE other = simlink::Connect(*sim, nullptr, nullptr);
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(Q_Close(other), 1);
   EXPECT_EQ(Session().user_table_stale, 1);

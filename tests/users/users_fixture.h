@@ -1,5 +1,5 @@
 // A devapi session against a simulated terminal with a user table, over
-// loopback UDP.
+// the test's loopback link (sim_link.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "devapi.h"
 #include "session/device_session.h"
+#include "sim_link_devapi.h"
 #include "termsim/simulator.h"
 #include "wire/codes.h"
 
@@ -29,13 +30,13 @@ class UsersE2E : public ::testing::Test {
   DEVAPI_HANDLE Connect(termsim::Profile profile, std::vector<termsim::User> users = {}) {
     sim = std::make_unique<termsim::Simulator>(std::move(profile));
     sim->SetUsers(std::move(users));
-    if (!sim->StartUdp("127.0.0.1", 0)) {
+    if (!simlink::Start(*sim)) {
       ADD_FAILURE() << "simulator did not start";
       return nullptr;
     }
     // With an event callback the engine's reader thread takes the replies,
     // without the pause a connection that reads for itself makes.
-    handle = Q_Connect_NET("127.0.0.1", sim->udp_port(), &IgnoreEvent, nullptr, 0);
+    handle = simlink::Connect(*sim, &IgnoreEvent, nullptr);
     EXPECT_NE(handle, nullptr);
     return handle;
   }

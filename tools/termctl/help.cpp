@@ -7,7 +7,7 @@ namespace termctl {
 const char* ToolHelp() {
   return R"(usage: termctl [ADDRESS] [COMMAND] [WORDS...] [OPTIONS]
 
-ADDRESS   udp://host[:port] (port 4370 by default) or tcp://host[:port].
+ADDRESS   udp://host[:port] or tcp://host[:port] (port 4370 by default).
           Without an address termctl starts its built-in simulator, loaded
           with a demo data set, and talks to that.
 --password N   the terminal's comm password (0: none)

@@ -28,20 +28,17 @@ const std::map<std::string, Handler>& Commands() {
 
 // Connects to the address, reporting failures on stderr.
 DEVAPI_HANDLE Connect(const Address& address, int32_t password) {
-  if (address.scheme == "tcp") {
-    std::fprintf(stderr,
-                 "termctl: tcp:// is not available yet (the TCP transport is not built); "
-                 "use udp://%s:%d\n",
-                 address.host.c_str(), address.port);
-    return nullptr;
-  }
-  DEVAPI_HANDLE h =
-      Q_Connect_NET(address.host.c_str(), address.port, EventCallback(), EventContext(), password);
+  const bool tcp = address.scheme == "tcp";
+  const char* call = tcp ? "Q_Connect_NETEX" : "Q_Connect_NET";
+  DEVAPI_HANDLE h = tcp ? Q_Connect_NETEX(address.host.c_str(), address.port, EventCallback(),
+                                          EventContext(), password)
+                        : Q_Connect_NET(address.host.c_str(), address.port, EventCallback(),
+                                        EventContext(), password);
   if (h == nullptr) {
     std::fprintf(stderr,
-                 "termctl: cannot connect to %s: Q_Connect_NET failed, Q_LastError %d "
+                 "termctl: cannot connect to %s: %s failed, Q_LastError %d "
                  "(wrong address, terminal off, or wrong --password?)\n",
-                 FormatAddress(address).c_str(), Q_LastError(nullptr));
+                 FormatAddress(address).c_str(), call, Q_LastError(nullptr));
   }
   return h;
 }

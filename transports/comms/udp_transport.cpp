@@ -10,6 +10,7 @@
 namespace comms {
 
 namespace net = platform::net;
+using platform::TimedLockHolder;
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "platform/socket.h"
 #include "platform/wakeup.h"
-#include "timed_lock.h"
+#include "platform/timed_lock.h"
 
 namespace comms {
 
@@ -62,8 +62,8 @@ class UdpTransport {
   // Separate locks: sendto and recvfrom on one socket may run side by side,
   // so a send never waits for a read's time-out. Each lock only keeps two
   // sends (or two reads) of this handle from interleaving.
-  TimedLock send_lock_;
-  TimedLock read_lock_;
+  platform::TimedLock send_lock_;
+  platform::TimedLock read_lock_;
 
   // Set by InterruptReads, cleared by Send.
   std::atomic<bool> reads_blocked_{false};

@@ -126,8 +126,14 @@ class Socket {
   int PendingError() const;
 
   // Non-blocking connect that waits up to `timeout_ms` for the outcome;
-  // −10060 on time-out. The socket is left in blocking mode.
+  // −10060 on time-out. The outcome is the socket's pending error once the
+  // wait ends (a refused connect gives −10061). The socket is left in
+  // blocking mode.
   int Connect(const SockAddrV4& peer, uint32_t timeout_ms);
+  // As Connect, but a signal of `wakeup` (also one already pending) ends
+  // the wait at once with −10004 (interrupted); the signal is left pending.
+  // A connect cut short leaves the socket unusable: close it.
+  int Connect(const SockAddrV4& peer, uint32_t timeout_ms, const Wakeup& wakeup);
   int Listen(int backlog);
   Socket Accept(SockAddrV4* peer, int* error = nullptr);
 
@@ -137,6 +143,8 @@ class Socket {
   // signal is left pending; see Wakeup::Drain).
   int WaitReadable(uint32_t timeout_ms, const Wakeup& wakeup) const;
   int WaitWritable(uint32_t timeout_ms) const;
+  // As WaitWritable, but also 2 as soon as `wakeup` is signalled.
+  int WaitWritable(uint32_t timeout_ms, const Wakeup& wakeup) const;
 
   int SendTo(std::span<const uint8_t> bytes, const SockAddrV4& to);
   int RecvFrom(std::span<uint8_t> buffer, SockAddrV4* from);
@@ -147,6 +155,8 @@ class Socket {
 
  private:
   explicit Socket(int fd) : fd_(fd) {}
+  // The connect behind both Connect forms; `wake_fd` -1 when none.
+  int ConnectWaking(const SockAddrV4& peer, uint32_t timeout_ms, int wake_fd);
   int fd_ = -1;
 };
 

@@ -1,5 +1,5 @@
-// The terminal simulator: a terminal model behind a UDP endpoint, embeddable
-// in tests and run as the `termsim` program.
+// The terminal simulator: a terminal model behind a UDP and a TCP endpoint,
+// embeddable in tests and run as the `termsim` program.
 //
 // It plays the terminal's side of the command protocol: it assigns
 // connection numbers, checks the comm password, keeps an option store and
@@ -75,6 +75,10 @@ struct Profile {
   // Fingerprint templates read piecewise: command 2221 answered CMD_ACK_OK
   // and the records served through 2017/2018/2019 (else 2221 is unknown).
   bool piecewise_templates = false;
+  // The largest packet sent over TCP (header included); 0: 65544, or what
+  // the host is told for its "~Platform" (512 for "AK3750", 4000 for
+  // "3750WIFI"). UDP always sends packets of up to 1032 bytes.
+  uint32_t max_packet = 0;
 
   // Built-in terminals: firmware below "Ver 5.04" without the option probe,
   // the PIN width, device status and device-firmware commands, and without
@@ -93,7 +97,7 @@ struct Profile {
 // device_status, door_state, machine_state, clock ("YYYY-MM-DD hh:mm:ss"),
 // clock_runs, option_probe (values|unknown|error|empty|garbage),
 // unknown_commands and refused_commands (comma lists), mac, search_ip,
-// search_answer, piecewise_templates, storage.WORD=VALUE and
+// search_answer, piecewise_templates, max_packet, storage.WORD=VALUE and
 // option.NAME=VALUE. False with a
 // reason in `error` when the line makes no sense.
 bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string* error);
@@ -124,11 +128,14 @@ struct ReceivedPacket {
   uint16_t reply_counter = 0;
   bool checksum_ok = false;
   std::vector<uint8_t> payload;
-  std::vector<uint8_t> raw;  // the whole datagram
+  std::vector<uint8_t> raw;  // the whole packet
+  // Bytes it took on the wire: the datagram on UDP; on TCP its frame, the
+  // 8-byte frame header and the packet.
+  size_t wire_size = 0;
 };
 
-// Faults applied to the terminal's replies. Counters count down as replies
-// are affected; set them between exchanges.
+// Faults applied to the terminal's replies, on either link. Counters count
+// down as replies are affected; set them between exchanges.
 struct Faults {
   int drop_replies = 0;        // swallow the next N replies
   int duplicate_replies = 0;   // send each of the next N replies twice
@@ -143,6 +150,24 @@ struct Faults {
   uint32_t seed = 1;           // for drop_ratio
 };
 
+// Faults of the TCP byte stream. Counted ones count requests (or data packets) from when they are set.
+struct StreamFaults {
+  int close_after = 0;       // tcp_close=N: close the connection after the Nth request, leaving it unanswered
+  int reset_after = 0;       // tcp_reset=N: reset (RST) after the Nth request, unanswered
+  int reset_after_data = 0;  // tcp_reset_data=N: reset after the Nth data packet of a transfer (cuts a download)
+  uint32_t split_bytes = 0;  // tcp_split=B: frames written B bytes at a time, with pauses between
+  uint32_t split_pause_ms = 2;
+  bool coalesce = false;     // tcp_coalesce: several frames per write (a reply with its chunks, an event with the next reply)
+  int bad_magic = 0;         // tcp_bad_magic=N: the next N frames go out with a wrong magic
+  int oversize = 0;          // tcp_oversize=N: the next N frames announce length 0x00100000
+  bool refuse = false;       // tcp_refuse: stop listening and drop every connection (ResumeListening() undoes)
+};
+// Each cut (close_after, reset_after, reset_after_data) fires once and then
+// reads 0. A request is a command packet with a good checksum (not a host's
+// acknowledgement of an event); the one that falls due is not carried out.
+// A data packet is any packet with code CMD_DATA: an inline block of a
+// buffered read as well as a streamed chunk or a large block's data.
+
 // Bulk data: data sets the terminal hands out by streamed reads (the data
 // set's command answered CMD_PREPARE_DATA and numbered chunks), buffered
 // reads (CMD_QUERY_DATA, CMD_READ_DATA, CMD_FREE_DATA) and piecewise reads
@@ -153,7 +178,9 @@ struct BulkOptions {
   bool compress = false;        // buffered reads: data prepared LZO1X-compressed
   bool buffered_reads = true;   // false: firmware without CMD_QUERY_DATA (CMD_ACK_UNKNOWN)
   bool inline_queries = false;  // a data set that fits one packet comes with the query's answer
-  uint32_t chunk_size = 1024;   // bytes per data packet (at most 1024 on UDP)
+  // Bytes per data packet; never more than the link's packet carries (1024
+  // on UDP, 65536 on TCP, less for the platforms whose hosts read less).
+  uint32_t chunk_size = 1024;
   // Pace of the data packets: this many back to back, then a pause. The
   // default (about 16 MB/s) is a fast terminal that still never floods a
   // host's socket queue while the host pauses after a send.
@@ -266,9 +293,23 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   // Listens on address:port (port 0 picks a free port). False on failure.
+  // UDP and TCP may both serve the one terminal, or either alone.
   bool StartUdp(const std::string& address = "127.0.0.1", uint16_t port = 0);
   uint16_t udp_port() const;
+  // Accepts TCP connections on address:port; every packet travels in an
+  // 8-byte frame (50 50 82 7D, the packet length as 32 bits little-endian).
+  // A connection that sends a bad frame is dropped.
+  bool StartTcp(const std::string& address = "127.0.0.1", uint16_t port = 0);
+  uint16_t tcp_port() const;
   void Stop();
+
+  // Faults of the TCP stream (see StreamFaults).
+  void SetStreamFaults(const StreamFaults& faults);
+  StreamFaults stream_faults() const;
+  // TCP connections accepted since StartTcp.
+  size_t TcpConnectionsAccepted() const;
+  // Listens again on the same TCP port after tcp_refuse.
+  void ResumeListening();
 
   void SetFaults(const Faults& faults);
   Faults faults() const;
@@ -338,8 +379,9 @@ class Simulator {
   // Conversations the terminal currently keeps (CMD_EXIT ends one).
   size_t SessionCount() const;
 
-  // Sends a datagram as it is (e.g. an event packet, or garbage) to the
-  // address the last packet came from. False when nothing has come yet.
+  // Sends a datagram as it is (e.g. an event packet, or garbage) to where the
+  // last packet came from: a datagram to its address, or a frame on its TCP
+  // connection. False when nothing has come yet or that peer is gone.
   bool SendRaw(std::vector<uint8_t> datagram);
 
   // Bulk data. A data set answers `command` when the request (the command's

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace comms {
+namespace platform {
 
 class TimedLock {
  public:
@@ -58,4 +58,4 @@ class TimedLockHolder {
   const bool owns_;
 };
 
-}  // namespace comms
+}  // namespace platform
