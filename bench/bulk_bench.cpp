@@ -81,7 +81,7 @@ void Report(benchmark::State& state, const EngineLink& link, double measured_ms,
   state.counters["MiB_per_s"] = bytes / (1024.0 * 1024.0) / (measured_ms / 1000.0);
   state.counters["host_frames"] = static_cast<double>(link.sim.ReceivedCount());
   state.counters["floor_s"] = floor / 1000.0;
-  state.counters["ratio"] = measured_ms / floor;
+  if (floor > 0) state.counters["ratio"] = measured_ms / floor;
 }
 
 // Data packets of a TCP terminal: as large as the TCP connect's block.

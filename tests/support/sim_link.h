@@ -45,5 +45,4 @@ inline DEVWIRE_HANDLE OpenEngine(const termsim::Simulator& sim, DEVWIRE_EVENT_CA
                       nullptr);
 }
 
-
 }  // namespace simlink
