@@ -149,8 +149,10 @@ bool Simulator::Impl::StartServices() {
       }))
     return false;
   // Pushed events may wait for company on a coalescing stream.
-  if (!pusher.Start(EventPusher::SendFn(
-          [this](std::span<const uint8_t> packet, const Peer& to) { SendPacket(to, packet, true); }))) {
+  const EventPusher::SendFn push = [this](std::span<const uint8_t> packet, const Peer& to) {
+    SendPacket(to, packet, true);
+  };
+  if (!pusher.Start(push)) {
     delayed.Stop();
     return false;
   }

@@ -222,7 +222,8 @@ bool TcpEndpoint::CutAfterRequest(const Peer& from) {
 
 void TcpEndpoint::AppendFrame(std::span<const uint8_t> packet, std::vector<uint8_t>& out) {
   const StreamFaultPlan::FrameShape shape = plan_.NextFrame();
-  auto header = FrameHeader(shape.oversize ? kOversizeLength : static_cast<uint32_t>(packet.size()));
+  const auto length = static_cast<uint32_t>(packet.size());
+  auto header = FrameHeader(shape.oversize ? kOversizeLength : length);
   if (shape.bad_magic) header[3] ^= 0x03;  // one byte off: 50 50 82 7E
   out.insert(out.end(), header.begin(), header.end());
   out.insert(out.end(), packet.begin(), packet.end());

@@ -37,7 +37,8 @@ TEST(TcpFrame, PacketsComeOutWholeHoweverTheStreamIsCut) {
     stream.insert(stream.end(), f.begin(), f.end());
   }
   const std::vector<std::vector<uint8_t>> expected = {a, b, big, a};
-  for (const size_t cut : {stream.size(), size_t{1}, size_t{3}, size_t{8}, size_t{9}, size_t{4096}}) {
+  const size_t cuts[] = {stream.size(), 1, 3, 8, 9, 4096};
+  for (const size_t cut : cuts) {
     FrameSplitter s;
     std::vector<std::vector<uint8_t>> got;
     Status last = Status::kNeedMore;
