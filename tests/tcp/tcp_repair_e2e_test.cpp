@@ -22,40 +22,18 @@ struct StreamFaultCase {
   int reconnects;  // -1: not counted (a damaged frame may or may not cost one)
 };
 
-termsim::StreamFaults Close() {
-  termsim::StreamFaults f;
-  f.close_after = 1;
-  return f;
-}
-termsim::StreamFaults Reset() {
-  termsim::StreamFaults f;
-  f.reset_after = 1;
-  return f;
-}
-termsim::StreamFaults Split() {
-  termsim::StreamFaults f;
-  f.split_bytes = 3;
-  return f;
-}
-termsim::StreamFaults Coalesce() {
-  termsim::StreamFaults f;
-  f.coalesce = true;
-  return f;
-}
-termsim::StreamFaults BadMagic() {
-  termsim::StreamFaults f;
-  f.bad_magic = 1;
-  return f;
-}
-termsim::StreamFaults Oversize() {
-  termsim::StreamFaults f;
-  f.oversize = 1;
+using Faults = termsim::StreamFaults;
+
+// Stream faults with one field set.
+template <typename Field, typename Value>
+Faults With(Field Faults::*field, Value value) {
+  Faults f;
+  f.*field = value;
   return f;
 }
 
 class StreamFaultTable : public TcpE2E,
-                         public ::testing::WithParamInterface<std::tuple<StreamFaultCase, bool>> {
-};
+                         public ::testing::WithParamInterface<std::tuple<StreamFaultCase, bool>> {};
 
 TEST_P(StreamFaultTable, CommandAnsweredAndCarriedOutOnce) {
   const auto& [k, reader] = GetParam();
@@ -74,13 +52,14 @@ TEST_P(StreamFaultTable, CommandAnsweredAndCarriedOutOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, StreamFaultTable,
-    ::testing::Combine(::testing::Values(StreamFaultCase{"Close", Close(), 1},
-                                         StreamFaultCase{"Reset", Reset(), 1},
-                                         StreamFaultCase{"Split", Split(), 0},
-                                         StreamFaultCase{"Coalesce", Coalesce(), 0},
-                                         StreamFaultCase{"BadMagic", BadMagic(), -1},
-                                         StreamFaultCase{"Oversize", Oversize(), -1}),
-                       ::testing::Bool()),
+    ::testing::Combine(
+        ::testing::Values(StreamFaultCase{"Close", With(&Faults::close_after, 1), 1},
+                          StreamFaultCase{"Reset", With(&Faults::reset_after, 1), 1},
+                          StreamFaultCase{"Split", With(&Faults::split_bytes, 3u), 0},
+                          StreamFaultCase{"Coalesce", With(&Faults::coalesce, true), 0},
+                          StreamFaultCase{"BadMagic", With(&Faults::bad_magic, 1), -1},
+                          StreamFaultCase{"Oversize", With(&Faults::oversize, 1), -1}),
+        ::testing::Bool()),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) +
              (std::get<1>(info.param) ? "Reader" : "Sync");
@@ -113,11 +92,11 @@ TEST_P(ResetMidDownload, EndsByteExact) {
 
   std::vector<uint8_t> buffer(data.size() + 64);
   uint16_t code = kCommand;
-  const int32_t got =
-      buffered ? DEVWIRE_READDATA2(Engine(), &code, buffer.data(),
-                                   static_cast<int32_t>(buffer.size()), 0, 65472, 4000)
-               : DEVWIRE_READDATA1(Engine(), &code, buffer.data(),
-                                   static_cast<int32_t>(buffer.size()), 0, 1, 4000);
+  const int32_t got = buffered
+                          ? DEVWIRE_READDATA2(Engine(), &code, buffer.data(),
+                                              static_cast<int32_t>(buffer.size()), 0, 65472, 4000)
+                          : DEVWIRE_READDATA1(Engine(), &code, buffer.data(),
+                                              static_cast<int32_t>(buffer.size()), 0, 1, 4000);
   EXPECT_EQ(code, wire::CMD_ACK_OK);
   ASSERT_EQ(got, static_cast<int32_t>(data.size()));
   buffer.resize(data.size());
