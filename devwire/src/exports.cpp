@@ -5,11 +5,11 @@
 #include <memory>
 #include <span>
 
-#include "connection_open.h"
+#include "connection/connection_open.h"
 #include "devwire.h"
-#include "engine_connection.h"
-#include "send_command.h"
-#include "upload.h"
+#include "connection/engine_connection.h"
+#include "exchange/send_command.h"
+#include "bulk/upload.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
 

@@ -5,11 +5,11 @@
 
 #include <vector>
 
-#include "bulk_buffered.h"
-#include "bulk_memory.h"
+#include "bulk/buffered.h"
+#include "bulk/memory.h"
 #include "bulk_unit_fixture.h"
 #include "devwire.h"
-#include "engine_connection.h"
+#include "connection/engine_connection.h"
 #include "wire/codes.h"
 #include "wire/hash.h"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "bulk_streamed.h"
+#include "bulk/streamed.h"
 #include "bulk_unit_fixture.h"
 #include "devwire.h"
 #include "platform/tick.h"

@@ -5,12 +5,12 @@
 
 #include <vector>
 
-#include "bulk_constants.h"
-#include "bulk_large_block.h"
-#include "bulk_piecewise.h"
+#include "bulk/constants.h"
+#include "bulk/large_block.h"
+#include "bulk/piecewise.h"
 #include "bulk_unit_fixture.h"
 #include "devwire.h"
-#include "line_drain.h"
+#include "exchange/line_drain.h"
 #include "platform/tick.h"
 #include "wire/codes.h"
 

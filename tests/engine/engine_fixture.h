@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "connection_open.h"
-#include "engine_connection.h"
+#include "connection/connection_open.h"
+#include "connection/engine_connection.h"
 #include "fake_terminal.h"
-#include "send_command.h"
+#include "exchange/send_command.h"
 #include "wire/codes.h"
 
 namespace enginetest {

@@ -1,6 +1,6 @@
 // One exchange over a scripted transport: what goes out, which replies count,
 // and what reaches the caller's buffer.
-#include "exchange.h"
+#include "exchange/exchange.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "devwire.h"
 #include "engine_fixture.h"
-#include "reader_channel.h"
+#include "exchange/reader_channel.h"
 #include "wire/packet.h"
 
 namespace enginetest {

@@ -13,7 +13,7 @@
 
 #include "devoru.h"
 #include "test_plugin_api.h"
-#include "transport_binding.h"
+#include "connection/transport_binding.h"
 
 namespace enginetest {
 

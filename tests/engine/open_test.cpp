@@ -5,10 +5,10 @@
 #include <array>
 #include <string>
 
-#include "connect_handshake.h"
+#include "connection/connect_handshake.h"
 #include "devwire.h"
 #include "fake_terminal.h"
-#include "transport_binding.h"
+#include "connection/transport_binding.h"
 #include "wire/codes.h"
 
 namespace enginetest {

@@ -10,13 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "connection_open.h"
+#include "connection/connection_open.h"
 #include "devwire.h"
-#include "engine_connection.h"
-#include "exchange.h"
+#include "connection/engine_connection.h"
+#include "exchange/exchange.h"
 #include "platform/tick.h"
-#include "reader_channel.h"
-#include "send_command.h"
+#include "exchange/reader_channel.h"
+#include "exchange/send_command.h"
 #include "threaded_terminal.h"
 #include "wire/codes.h"
 #include "wire/packet.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fake_terminal.h"
-#include "transport_binding.h"
+#include "connection/transport_binding.h"
 
 namespace enginetest {
 

@@ -1,6 +1,6 @@
 // Uploads: chunking, resends with the chunk's own sequence number, pacing,
 // and the hash check and release around the command that takes the data.
-#include "upload.h"
+#include "bulk/upload.h"
 
 #include <gtest/gtest.h>
 

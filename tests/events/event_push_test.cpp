@@ -1,6 +1,6 @@
 // The simulator pushing events: the packet it sends, resends until the host
 // acknowledges, and giving up after the set number of resends.
-#include "event_push.h"
+#include "events/event_push.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The simulator's real-time log as a terminal keeps it: record sizes by the
 // kind of terminal, batches, and polls told apart by their sequence number.
-#include "realtime_log.h"
+#include "events/realtime_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The engine's option cache over an in-process terminal whose answers each
 // test scripts: what the probe asks, which reads it answers, how writes
 // change it, and when it steps aside.
-#include "option_cache.h"
+#include "connection/option_cache.h"
 
 #include <gtest/gtest.h>
 

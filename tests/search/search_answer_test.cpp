@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "device_search.h"
+#include "connection/device_search.h"
 
 namespace {
 

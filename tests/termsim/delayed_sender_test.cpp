@@ -1,7 +1,7 @@
 // The simulator's timer queue for late replies, on its own: posts that
 // arrive while the queue's thread waits for the earliest one (and grow the
 // queue under it) are all sent, in order of their due times.
-#include "delayed_sender.h"
+#include "links/delayed_sender.h"
 
 #include <gtest/gtest.h>
 

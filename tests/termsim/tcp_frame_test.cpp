@@ -1,6 +1,6 @@
 // The frame splitter on its own: packets come out whole and in order however
 // the stream was cut into reads, and a bad frame stops the stream.
-#include "tcp_frame.h"
+#include "links/tcp_frame.h"
 
 #include <gtest/gtest.h>
 

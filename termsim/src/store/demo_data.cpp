@@ -1,0 +1,68 @@
+// The demo data set. Every part of it is fixed by its seeds, so every run
+// shows the same people and the same punches.
+#include "termsim/demo_data.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/storage_counts.h"
+#include "termsim/logs.h"
+
+namespace termsim {
+
+namespace {
+
+constexpr uint32_t kUserCount = 36;
+constexpr uint32_t kUserSeed = 2024;
+constexpr uint32_t kPunches = 1400;
+constexpr uint32_t kPunchSeed = 7;
+constexpr uint32_t kDays = 60;
+constexpr uint32_t kAdmins = 2;
+constexpr uint32_t kOperations = 6;
+constexpr uint32_t kOperationSeed = 3;
+constexpr DateTime kFirstDay{2024, 1, 1, 0, 0, 0};
+constexpr DateTime kClock{2024, 3, 1, 9, 15, 0};
+
+}  // namespace
+
+Profile DemoProfile() {
+  Profile profile = Profile::Ver660();
+  profile.clock = kClock;
+  return profile;
+}
+
+void LoadDemoData(Simulator& sim) {
+  std::vector<User> users = GenerateUsers(kUserCount, kUserSeed);
+  AttendanceGeneration g;
+  g.users = kUserCount;
+  g.punches = kPunches;
+  g.days = kDays;
+  g.seed = kPunchSeed;
+  g.start = PackTime(kFirstDay);
+  std::vector<AttendanceRecord> punches = GenerateAttendance(g);
+  // This terminal's records name people by the number they see (PIN2).
+  for (AttendanceRecord& p : punches) {
+    if (p.user >= 1 && p.user <= users.size()) {
+      p.user = users[p.user - 1].pin2;
+      p.user_id = std::to_string(p.user);
+    }
+  }
+  OpLogGeneration o;
+  o.admins = kAdmins;
+  o.count = kOperations;
+  o.days = kDays;
+  o.seed = kOperationSeed;
+  o.start = g.start;
+  std::vector<OpLogRecord> operations = GenerateOpLog(o);
+
+  SetStoredUsers(sim, static_cast<uint32_t>(users.size()));
+  SetStoredRecords(sim, static_cast<uint32_t>(punches.size()));
+  SetStoredOperations(sim, static_cast<uint32_t>(operations.size()));
+  sim.SetStorageWord(kStoredAdministratorsWord, kAdmins);
+  sim.SetUsers(std::move(users));
+  sim.SetAttendanceLog(std::move(punches));
+  sim.SetOpLog(std::move(operations));
+}
+
+}  // namespace termsim
