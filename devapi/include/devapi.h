@@ -614,6 +614,31 @@ DEVAPI_API int32_t Q_MergeTemplate(const unsigned char* const* containers, int32
 DEVAPI_API int32_t Q_SplitTemplate(const unsigned char* container, unsigned char* const* outputs,
                                    int32_t* count, int32_t* lengths);
 
+/* ==== Attendance reports ====
+ * Q_SSR_ReadAttRule, Q_SSR_ReadDPT and Q_SSR_ReadTurn read the rule, the
+ * departments and the time slots into the session (saved with
+ * Q_SSR_SaveDate types 3, 4 and 5): 1 read; 0 the terminal has none; -2. */
+DEVAPI_API int32_t Q_SSR_ReadAttRule(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_SSR_ReadDPT(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_SSR_ReadTurn(DEVAPI_HANDLE handle);
+/* Computes attendance from the five saved files and writes the four record
+ * files (the working directory text + "RecAbnormite.dat", "attexception.dat",
+ * "AttAbnormite.dat", "AttDay.dat") and the page of `report_type` (1 punch
+ * list, 2 exceptions, 3 statistics; texts GB2312). An empty ID text takes
+ * every user of the session's user table. 1 done; 0 no users; -2 the user
+ * table failed to load or an output file could not be written; 4 a bad
+ * moment or an output file that is also an input (nothing touched). */
+DEVAPI_API int32_t Q_SSR_OutPutHtml(DEVAPI_HANDLE handle, const char* id_text,
+                                    const char* attlog_file, const char* user_file,
+                                    const char* dept_file, const char* slot_file,
+                                    int32_t start_year, int32_t start_month, int32_t start_day,
+                                    int32_t start_hour, int32_t start_minute,
+                                    int32_t start_second, int32_t end_year, int32_t end_month,
+                                    int32_t end_day, int32_t end_hour, int32_t end_minute,
+                                    int32_t end_second, const char* html_file,
+                                    const char* work_dir, const char* rule_file,
+                                    int32_t report_type, const char* label);
+
 #ifdef __cplusplus
 }
 #endif

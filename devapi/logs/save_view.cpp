@@ -23,8 +23,7 @@ enum SavedView : int32_t {
 };
 
 // The bytes a view still holds, from its cursor to the end of its data.
-// HOOK: the attendance tables (rules, departments, time slots) are not
-// downloaded by this library yet; their views answer here once they are.
+// The attendance tables are kept whole in the session's own storage.
 std::span<const uint8_t> ViewBytes(const DeviceSession& s, int32_t type) {
   switch (type) {
     case kAttendanceView:
@@ -32,8 +31,11 @@ std::span<const uint8_t> ViewBytes(const DeviceSession& s, int32_t type) {
     case kUserView:
       return users::UserViewBytes(s);
     case kRuleView:
+      return s.rule_data;
     case kDepartmentView:
+      return s.dept_data;
     case kTimeSlotView:
+      return s.slot_data;
     default:
       return {};
   }

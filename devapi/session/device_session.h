@@ -135,6 +135,12 @@ struct DeviceSession {
   // ------------------------------------------- batch update (batch update)
   // ------------------------------------------- table interface (table interface)
   // ---------------------------------------- attendance data (attendance data)
+  // The rule, department and time-slot tables of the last successful read of
+  // each (devapi/attendance/): copies, so a later download into read_buf
+  // leaves them intact until their own next read or the close.
+  std::vector<uint8_t> rule_data;
+  std::vector<uint8_t> dept_data;
+  std::vector<uint8_t> slot_data;
   // Later subsystems add their fields in the sections above (user_no_map,
   // tmpl_index, batch_* buffers, table_struct, rule/dept/slot views, ...),
   // as vectors allocated on demand. Q_Close releases the whole record, so a
