@@ -69,13 +69,19 @@ DATA FILES
   One file in sections; '#' starts a comment line:
     [options]      NAME=VALUE per line
     [users]        one user per line, tab-separated key=value fields as in a
-                   user file (pin, pin2, id, name, password, privilege, card, ...)
+                   user file (pin, pin2, id, name, password, privilege, card, ...;
+                   slots=A,B,C,D: the four time-slot words attendance reads)
     [attendance]   USER,USER_ID,VERIFY,STATE,YYYY-MM-DD hh:mm:ss[,WORK_CODE[,TEXT[,RESERVED]]]
     [oplog]        ADMIN,ADMIN_ID,OPERATION,YYYY-MM-DD hh:mm:ss[,P1,P2,P3,P4[,ID2[,TEXT]]]
     [templates]    one fingerprint template per line: pin=N, finger=N, flag=N and
                    data=HEX, tab-separated
+    [attrule]      the attendance rule, NAME=VALUE per field (title, dup_minutes,
+                   late_grace_min, early_grace_min, workday_min, cross_day,
+                   late_unit, ...), read with command 35
+    [departments]  number=N, name=TEXT, tab-separated (command 36)
+    [timeslots]    number=N, name=TEXT, start=HH:MM, end=HH:MM (command 37)
   A section given, even empty, replaces what the terminal held; the storage
-  counters follow. termsim/data/example.data is an example.
+  counters follow. termsim/data/example.data and attendance.data are examples.
 
 FAULTS
   Counted faults affect the next N replies from the start (a bare NAME is 1):

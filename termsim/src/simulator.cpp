@@ -3,6 +3,8 @@
 // by the way it came: a datagram to its address, a frame on its connection.
 #include "termsim/simulator.h"
 
+#include "termsim/attendance.h"
+
 #include <mutex>
 #include <optional>
 
@@ -286,6 +288,12 @@ void Simulator::AppendOpLog(std::vector<OpLogRecord> records) {
 }
 std::vector<OpLogRecord> Simulator::OpLog() const { return impl_->model.logs().Operations(); }
 void Simulator::SetOpLogLayout(OpLogLayout layout) { impl_->model.logs().SetOpLogLayout(layout); }
+void Simulator::SetAttendanceTables(AttendanceTables tables) {
+  impl_->model.attendance_tables().Set(std::move(tables));
+}
+AttendanceTables Simulator::GetAttendanceTables() const {
+  return impl_->model.attendance_tables().Tables();
+}
 size_t Simulator::SessionCount() const { return impl_->model.SessionCount(); }
 
 bool Simulator::SendRaw(std::vector<uint8_t> datagram) {

@@ -7,6 +7,10 @@
 //   [oplog]         ADMIN,ADMIN_ID,OPERATION,YYYY-MM-DD hh:mm:ss[,...]
 //   [templates]     one fingerprint template per line, as in a template
 //                   file (ParseTemplateLine)
+//   [attrule]       NAME=VALUE, the attendance rule by field (SetRuleField)
+//   [departments]   number=N<TAB>name=TEXT
+//   [timeslots]     number=N<TAB>name=TEXT<TAB>start=HH:MM<TAB>end=HH:MM
+//                   (hours up to 255)
 //
 // The attendance and oplog lines are the lines of a log file (LoadLogFile)
 // without their leading "att," or "op,". A section may be left out; a
@@ -18,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "termsim/attendance.h"
 #include "termsim/logs.h"
 #include "termsim/simulator.h"
 #include "termsim/templates.h"
@@ -30,6 +35,9 @@ struct TerminalData {
   std::optional<std::vector<AttendanceRecord>> attendance;
   std::optional<std::vector<OpLogRecord>> operations;
   std::optional<std::vector<FingerTemplate>> templates;
+  std::optional<AttendanceRuleFields> rule;
+  std::optional<std::vector<Department>> departments;
+  std::optional<std::vector<TimeSlot>> slots;
 };
 
 // Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in

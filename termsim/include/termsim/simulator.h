@@ -22,6 +22,8 @@
 
 namespace termsim {
 
+struct AttendanceTables;
+
 // A wall-clock moment as the terminal keeps it.
 struct DateTime {
   int year = 2000;
@@ -368,6 +370,11 @@ class Simulator {
   void AppendOpLog(std::vector<OpLogRecord> records);
   std::vector<OpLogRecord> OpLog() const;
   void SetOpLogLayout(OpLogLayout layout);
+
+  // The attendance rule, departments and time slots (termsim/attendance.h),
+  // read by commands 35, 36 and 37.
+  void SetAttendanceTables(AttendanceTables tables);
+  AttendanceTables GetAttendanceTables() const;
 
   // Answers device searches on address:port, as a terminal does on port
   // 65535 of its address. An empty address: the one StartUdp listens on.

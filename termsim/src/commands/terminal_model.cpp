@@ -181,6 +181,7 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request,
       Answer(reply, wire::CMD_ACK_OK);
       return;
     default:
+      if (attendance_tables_.Answer(request, bulk_, reply)) return;
       if (logs_.Answer(request,
                        {options_, bulk_,
                         [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); }},

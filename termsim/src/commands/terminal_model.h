@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bulk/terminal.h"
+#include "commands/attendance_table_commands.h"
 #include "commands/control_commands.h"
 #include "commands/device_info_commands.h"
 #include "commands/log_commands.h"
@@ -74,6 +75,8 @@ class TerminalModel {
   UserCommands& users() { return users_; }
   // The fingerprint templates and their commands; locks for itself.
   TemplateCommands& templates() { return templates_; }
+  // The attendance rule, departments and time slots; locks for itself.
+  AttendanceTableCommands& attendance_tables() { return attendance_tables_; }
 
  private:
   Reply Connect(const wire::PacketView& request, const Peer& client);
@@ -108,6 +111,7 @@ class TerminalModel {
   TerminalEvents events_;
   UserCommands users_;
   TemplateCommands templates_;
+  AttendanceTableCommands attendance_tables_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

@@ -3,6 +3,8 @@
 #include "termsim/data_file.h"
 
 #include <cctype>
+#include <charconv>
+#include <map>
 #include <fstream>
 #include <string_view>
 
@@ -12,7 +14,9 @@ namespace termsim {
 
 namespace {
 
-enum class Section { kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates };
+enum class Section {
+  kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots
+};
 
 bool Fail(std::string* error, const std::string& text) {
   if (error != nullptr) *error = text;
@@ -33,7 +37,56 @@ std::optional<Section> SectionNamed(std::string_view name) {
   if (name == "attendance") return Section::kAttendance;
   if (name == "oplog") return Section::kOpLog;
   if (name == "templates") return Section::kTemplates;
+  if (name == "attrule") return Section::kRule;
+  if (name == "departments") return Section::kDepartments;
+  if (name == "timeslots") return Section::kSlots;
   return std::nullopt;
+}
+
+// Tab-separated key=value fields.
+std::map<std::string, std::string> Fields(std::string_view line) {
+  std::map<std::string, std::string> fields;
+  while (!line.empty()) {
+    const size_t tab = line.find('\t');
+    const std::string_view field = line.substr(0, tab);
+    const size_t eq = field.find('=');
+    if (eq != std::string_view::npos) {
+      fields[std::string(Trim(field.substr(0, eq)))] = std::string(field.substr(eq + 1));
+    }
+    if (tab == std::string_view::npos) break;
+    line.remove_prefix(tab + 1);
+  }
+  return fields;
+}
+
+template <typename T>
+bool Number(const std::string& text, T max, T* out) {
+  unsigned long v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v > max) return false;
+  *out = static_cast<T>(v);
+  return true;
+}
+
+bool ClockField(const std::string& text, uint8_t* hour, uint8_t* minute) {
+  const size_t colon = text.find(':');
+  return colon != std::string::npos && Number<uint8_t>(text.substr(0, colon), 255, hour) &&
+         Number<uint8_t>(text.substr(colon + 1), 255, minute);
+}
+
+bool ParseDepartment(std::string_view line, Department* d) {
+  auto f = Fields(line);
+  if (!Number<uint8_t>(f["number"], 255, &d->number) || f["name"].size() > 32) return false;
+  d->name = f["name"];
+  return true;
+}
+
+bool ParseTimeSlot(std::string_view line, TimeSlot* s) {
+  auto f = Fields(line);
+  if (!Number<uint16_t>(f["number"], 65535, &s->number) || f["name"].size() > 10) return false;
+  s->name = f["name"];
+  return ClockField(f["start"], &s->start_hour, &s->start_minute) &&
+         ClockField(f["end"], &s->end_hour, &s->end_minute);
 }
 
 }  // namespace
@@ -54,7 +107,8 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
           text.back() == ']' ? SectionNamed(text.substr(1, text.size() - 2)) : std::nullopt;
       if (!named) {
         return Fail(error, where + "unknown section " + std::string(text) +
-                               " (options, users, attendance, oplog, templates)");
+                               " (options, users, attendance, oplog, templates, attrule,"
+                               " departments, timeslots)");
       }
       section = *named;
       // A section given, even empty, replaces what the terminal held.
@@ -62,6 +116,9 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
       if (section == Section::kAttendance && !read.attendance) read.attendance.emplace();
       if (section == Section::kOpLog && !read.operations) read.operations.emplace();
       if (section == Section::kTemplates && !read.templates) read.templates.emplace();
+      if (section == Section::kRule && !read.rule) read.rule.emplace();
+      if (section == Section::kDepartments && !read.departments) read.departments.emplace();
+      if (section == Section::kSlots && !read.slots) read.slots.emplace();
       continue;
     }
     switch (section) {
@@ -95,6 +152,25 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
         if (!att) read.operations->push_back(record.operations.front());
         break;
       }
+      case Section::kRule: {
+        const size_t eq = text.find('=');
+        if (eq == std::string_view::npos ||
+            !SetRuleField(std::string(Trim(text.substr(0, eq))),
+                          std::string(Trim(text.substr(eq + 1))), &*read.rule)) {
+          return Fail(error, where + "bad rule field \"" + std::string(text) + "\"");
+        }
+        break;
+      }
+      case Section::kDepartments:
+        if (!ParseDepartment(line, &read.departments->emplace_back())) {
+          return Fail(error, where + "want number=N<TAB>name=TEXT");
+        }
+        break;
+      case Section::kSlots:
+        if (!ParseTimeSlot(line, &read.slots->emplace_back())) {
+          return Fail(error, where + "want number=N<TAB>name=TEXT<TAB>start=HH:MM<TAB>end=HH:MM");
+        }
+        break;
       case Section::kTemplates: {
         std::string reason;
         if (!ParseTemplateLine(line, &read.templates->emplace_back(), &reason)) {
@@ -128,6 +204,13 @@ void ApplyData(const TerminalData& data, Simulator& sim) {
   if (data.operations) {
     SetStoredOperations(sim, static_cast<uint32_t>(data.operations->size()));
     sim.SetOpLog(*data.operations);
+  }
+  if (data.rule || data.departments || data.slots) {
+    AttendanceTables tables;
+    if (data.rule) tables.rule = EncodeRule(*data.rule);
+    if (data.departments) tables.departments = EncodeDepartments(*data.departments);
+    if (data.slots) tables.slots = EncodeTimeSlots(*data.slots);
+    sim.SetAttendanceTables(std::move(tables));
   }
   if (data.templates) {
     sim.SetTemplates(*data.templates);

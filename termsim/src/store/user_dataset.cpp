@@ -87,6 +87,19 @@ bool Zones(std::string_view text, std::array<uint16_t, 3>* out) {
   return true;
 }
 
+// "a,b,c,d": the four words at offset 40 of the colour-screen record, which
+// attendance reads as the user's time slots (tz_mode and the three zones).
+bool Slots(std::string_view text, User* u) {
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return false;
+  uint16_t first = 0;
+  std::array<uint16_t, 3> rest{};
+  if (!Number(text.substr(0, comma), &first) || !Zones(text.substr(comma + 1), &rest)) return false;
+  u->tz_mode = first;
+  u->time_zones = rest;
+  return true;
+}
+
 bool ApplyField(std::string_view key, std::string_view value, User* u) {
   if (key == "pin") return Number(value, &u->pin);
   if (key == "pin2") return Number(value, &u->pin2);
@@ -97,6 +110,7 @@ bool ApplyField(std::string_view key, std::string_view value, User* u) {
   if (key == "tz_mode") return Number(value, &u->tz_mode);
   if (key == "verify") return Number(value, &u->verify_style);
   if (key == "tz") return Zones(value, &u->time_zones);
+  if (key == "slots") return Slots(value, u);
   if (key == "id_card") return FromHex(value, &u->id_card);
   const auto text = [&](std::string* out, size_t width) {
     if (value.size() > width) return false;
