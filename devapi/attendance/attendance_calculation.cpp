@@ -255,12 +255,12 @@ class Matcher {
       r.noin = r.noout = 2;
     } else {
       if (has_in) {
-        const int64_t d = static_cast<int64_t>(r.checkintime) - p.start;
+        const int64_t d = ElapsedSeconds(p.start, r.checkintime);
         if (d > static_cast<int64_t>(rule_.late_grace_min) * 60) late = d;
       }
       r.noin = has_in ? 0 : 1;
       if (has_out) {
-        const int64_t d = p.end - static_cast<int64_t>(r.checkouttime);
+        const int64_t d = ElapsedSeconds(r.checkouttime, p.end);
         if (d > 0 && d > static_cast<int64_t>(rule_.early_grace_min) * 60) early = d;
       }
       r.noout = has_out ? 0 : 1;
@@ -274,7 +274,7 @@ class Matcher {
     if (r.absent == 1) {
       late = early = 0;
     } else if (r.noin != 1 && r.noout != 1) {
-      worked = static_cast<int64_t>(r.checkouttime) - static_cast<int64_t>(r.checkintime);
+      worked = ElapsedSeconds(r.checkintime, r.checkouttime);
     }
     r.late = static_cast<int32_t>(late);
     r.early = static_cast<int32_t>(early);
@@ -289,7 +289,7 @@ class Matcher {
     DaySummary& d = summary_;
     const auto w = static_cast<int64_t>(
         std::trunc(static_cast<double>(rule_.workday_min) * static_cast<double>(r.workday) * 60.0));
-    const int64_t s = p.end - p.start;
+    const int64_t s = ElapsedSeconds(p.start, p.end);
     d.scheduled_workday += w;
     d.scheduled += s;
     if (r.absent != 1) {  // excepid is always 0 here

@@ -1,5 +1,8 @@
 #include "attendance/device_calendar.h"
 
+#include <algorithm>
+#include <array>
+
 namespace attendance {
 
 namespace {
@@ -12,7 +15,34 @@ int DaysInMonth(int year, int month) {
   return kDays[(month - 1) % 12];
 }
 
+// Days from 2000-01-01 to the start of a year of the real calendar.
+int64_t DaysBeforeYear(int year) {
+  static const std::array<int64_t, 101> kBefore = [] {
+    std::array<int64_t, 101> days{};
+    for (int y = 1; y <= 100; ++y) days[y] = days[y - 1] + (LeapYear(1999 + y) ? 366 : 365);
+    return days;
+  }();
+  return kBefore[std::clamp(year - 2000, 0, 100)];
+}
+
+// The real day number of a device day; a day past its month's end counts
+// on from the month's last day.
+int64_t RealDay(int64_t t) {
+  if (t < 0) return t / kDaySeconds;
+  const DeviceDate d = DateOf(t);
+  int64_t days = DaysBeforeYear(2000 + d.year);
+  for (int m = 1; m < d.month; ++m) days += DaysInMonth(2000 + d.year, m);
+  return days + d.day - 1;
+}
+
+int64_t RealSeconds(int64_t t) {
+  if (t < 0) return t;
+  return RealDay(t) * kDaySeconds + t % kDaySeconds;
+}
+
 }  // namespace
+
+int64_t ElapsedSeconds(int64_t from, int64_t to) { return RealSeconds(to) - RealSeconds(from); }
 
 DeviceDate DateOf(int64_t t) {
   const int64_t days = t / kDaySeconds;

@@ -38,6 +38,11 @@ int64_t PreviousExistingDay(int64_t day);
 // existing dates (forwards for 86400 and more, backwards below 0).
 int64_t PlaceOnCalendar(int64_t day, int64_t offset);
 
+// Seconds that really pass from device time `from` to `to`: the days that
+// do not exist between them are not counted (04-30 22:00 to 05-01 06:00 is
+// eight hours, not thirty-two).
+int64_t ElapsedSeconds(int64_t from, int64_t to);
+
 // A moment as device time, the year taken modulo 100.
 int64_t PackMoment(int year, int month, int day, int hour, int minute, int second);
 
