@@ -58,6 +58,22 @@ TEST_F(AttendanceE2E, TableReadFaults) {
   EXPECT_EQ(Q_SSR_SaveDate(h, f.departments.c_str(), 4), 0);
   EXPECT_FALSE(fs::exists(f.departments));
 
+  // A byte count above what arrived keeps only what arrived.
+  Bytes overstated = {0x00, 0x10, 0x00, 0x00};  // 4096 bytes announced
+  overstated.insert(overstated.end(), tables.slots->begin(), tables.slots->begin() + 30);
+  faults.transfers[0] = {};
+  faults.transfers[0].data = overstated;
+  sim->SetBulkFaults(faults);
+  ASSERT_EQ(Q_SSR_ReadTurn(h), 1);
+  ASSERT_EQ(Q_SSR_SaveDate(h, f.slots.c_str(), 5), 1);
+  EXPECT_EQ(ReadFile(f.slots), Bytes(tables.slots->begin(), tables.slots->begin() + 30));
+
+  // No users: 0, and no file is touched.
+  sim->SetUsers({});
+  EXPECT_EQ(Report(h, f, 2), 0);
+  EXPECT_FALSE(fs::exists(f.work + "AttDay.dat"));
+  EXPECT_FALSE(fs::exists(f.html));
+
   // A terminal that does not answer.
   auto* s = static_cast<devapi::DeviceSession*>(h);
   s->cmd_timeout_ms = s->data_timeout_ms = 300;
