@@ -14,12 +14,13 @@ namespace {
 const std::set<std::string>& ValuedOptions() {
   static const std::set<std::string> names = {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
-      "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout"};
+      "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
+      "type",     "out",    "id",    "label", "keep"};
   return names;
 }
 
 const std::set<std::string>& Switches() {
-  static const std::set<std::string> names = {"help", "yes", "clear", "json", "new"};
+  static const std::set<std::string> names = {"help", "yes", "clear", "json", "new", "utf8", "verbose"};
   return names;
 }
 

@@ -43,6 +43,8 @@ int CmdUsers(Context& ctx);
 // commands_logs.cpp
 int CmdLogs(Context& ctx);
 int CmdOpLog(Context& ctx);
+// commands_report.cpp
+int CmdReport(Context& ctx);
 // commands_events.cpp
 int CmdEvents(Context& ctx);
 DEVAPI_EVENT_CALLBACK EventCallback();

@@ -15,8 +15,10 @@ class DemoTerminal {
  public:
   DemoTerminal();
   ~DemoTerminal();
-  // Starts listening on 127.0.0.1 (a free port). False on failure.
-  bool Start();
+  // Starts listening on 127.0.0.1 (a free port). False on failure. With
+  // `shifts`: a colour-screen terminal with a month of shift data and its
+  // attendance rule, departments and time slots.
+  bool Start(bool shifts = false);
   uint16_t port() const;
 
  private:

@@ -20,6 +20,7 @@ Commands:
   logs [--format table|csv|json] [--since|--from|--to DATE] [--new] [--clear --yes]
   oplog [--format table|csv|json]
   events [--count N] [--json]  watch pushed events until Ctrl-C
+  report --type 1|2|3 --from DATE --to DATE --out FILE.html   attendance page
   search [--broadcast ADDR]    find terminals on the local network
   enable | disable | restart | unlock [--seconds N] | beep [--ms N]
 
@@ -61,6 +62,19 @@ Downloads the attendance records. DATE is YYYY-MM-DD or "YYYY-MM-DD HH:MM:SS".
 --from/--to DATE   records between two moments (inclusive; --to defaults to now)
 --new              only records not taken yet
 --clear --yes      delete every record on the terminal after the download
+)"},
+      {"report", R"(usage: termctl [ADDRESS] report --type 1|2|3 --from DATE --to DATE --out FILE.html
+                     [--id TEXT] [--label TEXT] [--keep DIR] [--utf8] [--verbose]
+Reads the attendance rule, departments, time slots, users and records off a
+colour-screen terminal and writes an attendance page (GB2312): type 1 the
+punch list, 2 the exceptions, 3 the statistics.
+--id TEXT      only the user with this ID text
+--label TEXT   the punch list's caption (UTF-8; default 工号)
+--keep DIR     keep the saved tables and the record files in DIR
+--utf8         also write FILE.utf8.html in UTF-8
+--verbose      show the library's diagnostic lines
+Without an address: a built-in colour-screen terminal with a month of shifts
+(May 2024).
 )"},
       {"oplog", R"(usage: termctl [ADDRESS] oplog [--format table|csv|json]
 Downloads the operation log (what administrators did on the terminal).

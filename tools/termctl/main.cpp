@@ -22,6 +22,7 @@ const std::map<std::string, Handler>& Commands() {
       {"users", CmdUsers},     {"logs", CmdLogs},      {"oplog", CmdOpLog},
       {"events", CmdEvents},   {"enable", CmdControl}, {"disable", CmdControl},
       {"restart", CmdControl}, {"unlock", CmdControl}, {"beep", CmdControl},
+      {"report", CmdReport},
   };
   return commands;
 }
@@ -86,7 +87,7 @@ int Run(int argc, char** argv) {
   DemoTerminal demo;
   Address address;
   if (inv.address.empty()) {
-    if (!demo.Start()) {
+    if (!demo.Start(inv.command == "report")) {
       std::fprintf(stderr, "termctl: the built-in simulator did not start\n");
       return kFailed;
     }
