@@ -53,36 +53,63 @@ std::optional<SlotTimes> FindSlot(const InputTables& inputs, uint16_t word) {
 
 int64_t Clamp(int64_t t) { return std::clamp<int64_t>(t, 0, kNoTime); }
 
+// A slot of the user's day, as offsets from the day's start.
+struct DaySlot {
+  int64_t s = 0, e = 0, in_from = 0, in_to = 0, out_from = 0, out_to = 0;
+  uint8_t number = 0;
+  float workday = 0;
+};
+
+// The user's slots of one day, in word order, up to a missing one; the
+// same every day.
+std::vector<DaySlot> DaySlots(const AttendanceRule& rule, const InputTables& inputs,
+                              const UserView& user) {
+  std::vector<DaySlot> slots;
+  const int64_t day_work = static_cast<int64_t>(rule.workday_min) * 60;
+  for (size_t pos = 0; pos < 4; ++pos) {
+    if (user.slots[pos] == 0) continue;
+    const auto cur = FindSlot(inputs, user.slots[pos]);
+    if (!cur) break;  // a missing slot ends the day's slots
+    const int64_t s = cur->s, e = cur->e, half = (e - s) / 2;
+    DaySlot d;
+    d.s = s;
+    d.e = e;
+    d.in_from = s - half;
+    if (pos > 0) {
+      const auto prev = FindSlot(inputs, user.slots[pos - 1]);
+      if (prev && s - prev->e > 0) d.in_from = s - (s - prev->e) / 2;
+    }
+    d.in_to = s + half - 60;
+    d.out_from = e - half;
+    d.out_to = e + half;
+    if (pos < 3) {
+      const auto next = FindSlot(inputs, user.slots[pos + 1]);
+      if (next && next->s - e > 0) d.out_to = e + (next->s - e) / 2 - 60;
+    }
+    d.number = cur->number;
+    d.workday = day_work == 0 ? 0.0f : static_cast<float>((e - s) / day_work);
+    slots.push_back(d);
+  }
+  return slots;
+}
+
 std::vector<Period> BuildPeriods(const AttendanceRule& rule, const InputTables& inputs,
                                  const UserView& user, int64_t first_day, int64_t last_day) {
   std::vector<Period> periods;
-  const int64_t day_work = static_cast<int64_t>(rule.workday_min) * 60;
+  const std::vector<DaySlot> slots = DaySlots(rule, inputs, user);
+  if (slots.empty()) return periods;
   for (int64_t p = first_day; p <= last_day; p += kDaySeconds) {
     if (!DayExists(p)) continue;
-    for (size_t pos = 0; pos < 4; ++pos) {
-      if (user.slots[pos] == 0) continue;
-      const auto cur = FindSlot(inputs, user.slots[pos]);
-      if (!cur) break;  // a missing slot ends the day's slots
-      const int64_t s = cur->s, e = cur->e, half = (e - s) / 2;
-      int64_t in_from = s - half;
-      if (pos > 0) {
-        const auto prev = FindSlot(inputs, user.slots[pos - 1]);
-        if (prev && s - prev->e > 0) in_from = s - (s - prev->e) / 2;
-      }
-      int64_t out_to = e + half;
-      if (pos < 3) {
-        const auto next = FindSlot(inputs, user.slots[pos + 1]);
-        if (next && next->s - e > 0) out_to = e + (next->s - e) / 2 - 60;
-      }
+    for (const DaySlot& d : slots) {
       Period period;
-      period.start = PlaceOnCalendar(p, s);
-      period.end = PlaceOnCalendar(p, e);
-      period.in_from = Clamp(PlaceOnCalendar(p, in_from));
-      period.in_to = Clamp(PlaceOnCalendar(p, s + half - 60));
-      period.out_from = Clamp(PlaceOnCalendar(p, e - half));
-      period.out_to = Clamp(PlaceOnCalendar(p, out_to));
-      period.slot = cur->number;
-      period.workday = day_work == 0 ? 0.0f : static_cast<float>((e - s) / day_work);
+      period.start = PlaceOnCalendar(p, d.s);
+      period.end = PlaceOnCalendar(p, d.e);
+      period.in_from = Clamp(PlaceOnCalendar(p, d.in_from));
+      period.in_to = Clamp(PlaceOnCalendar(p, d.in_to));
+      period.out_from = Clamp(PlaceOnCalendar(p, d.out_from));
+      period.out_to = Clamp(PlaceOnCalendar(p, d.out_to));
+      period.slot = d.number;
+      period.workday = d.workday;
       periods.push_back(period);
     }
   }

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -55,7 +54,16 @@ std::optional<std::vector<uint8_t>> ReadInput(const std::string& path) {
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  // Read in large pieces until the end: the size may change while reading.
+  constexpr size_t kPiece = 1 << 20;
+  for (;;) {
+    const size_t have = bytes.size();
+    bytes.resize(have + kPiece);
+    in.read(reinterpret_cast<char*>(bytes.data() + have), kPiece);
+    bytes.resize(have + static_cast<size_t>(in.gcount()));
+    if (!in) break;
+  }
   if (in.bad()) return std::nullopt;
   return bytes;
 }

@@ -41,19 +41,29 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
-void AppendFormat(std::string& out, const char* format, long long a, long long b) {
-  char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, format, a, b);
-  if (n > 0) out.append(buf, std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
+
+void AppendTwoDigits(std::string& out, int v) {
+  if (v >= 100) {
+    out += std::to_string(v);
+    return;
+  }
+  out += static_cast<char>('0' + v / 10);
+  out += static_cast<char>('0' + v % 10);
 }
 
+// "%02d-%02d" of month and day.
 void AppendMonthDay(std::string& out, int64_t t) {
   const DeviceDate d = DateOf(t);
-  AppendFormat(out, "%02lld-%02lld", d.month, d.day);
+  AppendTwoDigits(out, d.month);
+  out += '-';
+  AppendTwoDigits(out, d.day);
 }
 
+// "%02d:%02d" of hour and minute.
 void AppendClock(std::string& out, int64_t t) {
-  AppendFormat(out, "%02lld:%02lld", HourOf(t), MinuteOf(t));
+  AppendTwoDigits(out, HourOf(t));
+  out += ':';
+  AppendTwoDigits(out, MinuteOf(t));
 }
 
 // A clock time, or the blank when it is 00:00.
@@ -131,7 +141,7 @@ uint32_t U32At(std::span<const uint8_t> r, size_t at) {
 void AppendDayHeadings(std::string& out, int from, int to) {
   for (int d = from; d <= to; ++d) {
     out += "<td width=6% height=32 align=center>";
-    AppendFormat(out, "%02lld", d, 0);
+    AppendTwoDigits(out, d);
     out += "</td>";
   }
 }
