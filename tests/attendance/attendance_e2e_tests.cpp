@@ -156,10 +156,10 @@ TEST_F(AttendanceE2E, UsersFilesAndArguments) {
   ASSERT_EQ(Report(h, f, 3, "nobody"), 1);
   EXPECT_EQ(f.Output("AttDay.dat").size(), 0u);
   // Every user again, also after the host walked the user table.
-  int32_t pin = 0, privilege = 0, enabled = 0, card = 0, group = 0, tz = 0;
+  int32_t pin = 0, privilege = 0, enabled = 0, card = 0, group = 0, tz[4] = {};
   char id[25] = {}, name[25] = {}, password[9] = {};
   while (SSR_Q_GetUserInfo(h, &pin, id, name, &privilege, &enabled, password, &card, &group,
-                           &tz) == 1) {
+                           tz) == 1) {
   }
   ASSERT_EQ(Report(h, f, 3), 1);
   EXPECT_EQ(f.Output("AttDay.dat").size(), kUsersWithRows * 104);
