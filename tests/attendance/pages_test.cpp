@@ -201,3 +201,76 @@ TEST_F(Pages, RecordFilesByteExact) {
 
 }  // namespace
 }  // namespace attendance_test
+
+namespace attendance_test {
+namespace {
+
+struct Built {
+  attendance::RecordFiles records;
+  std::string pages[3];
+};
+
+Built Build(const Files& f, uint32_t d1, uint32_t d2) {
+  const attendance::InputTables tables(f.punches, f.users, f.departments, f.slots);
+  const auto rule = attendance::PrepareAttendance(f.rule);
+  Built b;
+  for (size_t i = 0; i < tables.user_count(); ++i) {
+    attendance::CalculateUser(rule, tables, attendance::ReadUser(tables.UserRecord(i)).pin, d1, d2,
+                              b.records);
+  }
+  b.pages[0] = attendance::WritePunchReport(tables, true, "L", d1, d2);
+  b.pages[1] = attendance::WriteExceptionReport(rule, tables, b.records.periods, d1, d2);
+  b.pages[2] = attendance::WriteStatisticsReport(rule, tables, b.records.days, d1, d2);
+  return b;
+}
+
+TEST(BrokenInputs, BoundedAndDeterministic) {
+  Inputs in;
+  in.rule.workday_min = 480;
+  in.rule.late_unit = 9;  // no such unit: counts as 0
+  in.rule.early_unit = 200;
+  in.slots = {{1, "Day", 9, 0, 18, 0}, {2, "Long", 250, 0, 255, 255}, {3, "Late", 20, 0, 21, 0}};
+  const std::string full24 = "ABCDEFGHIJKLMNOPQRSTUVWX";
+  in.AddUser(1, full24, full24, 1, {1, 3, 0, 0});  // unterminated texts
+  in.AddUser(2, "2", "Hours", 1, {2, 0, 0, 0});
+  in.AddUser(3, "3", "Unordered", 1, {3, 1, 0, 0});
+  in.AddUser(0, "0", "Nobody", 1, {1, 0, 0, 0});
+  in.AddPunch(1, T(2024, 5, 1, 9, 10), 0);
+  in.AddPunch(1, 0, 0);                       // no time
+  in.AddPunch(1, 1924790400u, 0);             // the no-time mark
+  in.AddPunch(1, 0xFFFFFFFFu, 1);
+  in.AddPunch(2, T(2024, 5, 3, 8, 0), 0);
+  in.AddPunch(3, T(2024, 5, 1, 9, 10), 0);
+  in.AddPunch(3, T(2024, 5, 1, 20, 5), 0);
+  in.AddPunch(0, T(2024, 5, 1, 9, 0), 0);
+  Files f(in);
+  f.rule.resize(100);                   // a short rule
+  f.users.push_back(0x01);              // partial records everywhere
+  f.punches.insert(f.punches.end(), 39, 0x02);
+  f.slots.insert(f.slots.end(), 7, 0x03);
+  f.departments.push_back(0x01);
+  const Built a = Build(f, T(2024, 5, 1), T(2024, 5, 2));
+  const Built b = Build(f, T(2024, 5, 1), T(2024, 5, 2));
+  EXPECT_EQ(a.records.periods, b.records.periods);
+  for (int t = 0; t < 3; ++t) EXPECT_EQ(a.pages[t], b.pages[t]) << t;
+  // Only user 1's real punch is examined; the no-time ones are not.
+  const auto notes = Notes(a.records);
+  EXPECT_EQ(std::count_if(notes.begin(), notes.end(), [](const Note& n) { return n.uid == 1; }),
+            1);
+  // Texts end at their field's end; the unknown unit shows counts.
+  EXPECT_NE(a.pages[1].find("<td width=8%>" + full24 + "</td>"), std::string::npos);
+  EXPECT_NE(a.pages[1].find("\xB3\xD9\xB5\xBD(600\xB4\xCE)"), std::string::npos);  // late(600 times)
+  EXPECT_EQ(a.pages[0].find("Nobody"), std::string::npos);
+
+  // Empty inputs: empty records, pages with no rows.
+  const Files none(Inputs{});
+  const Built e = Build(none, T(2024, 5, 1), T(2024, 5, 2));
+  EXPECT_TRUE(e.records.periods.empty() && e.records.days.empty());
+  EXPECT_EQ(e.pages[2].find("<tr>\r\n<td width=8%>" "0"), std::string::npos);
+  // An end before the start: no days.
+  const Built backwards = Build(f, T(2024, 5, 2), T(2024, 5, 1));
+  EXPECT_TRUE(backwards.records.periods.empty());
+}
+
+}  // namespace
+}  // namespace attendance_test
