@@ -59,8 +59,10 @@ TEST_F(AttendanceE2E, TableReadFaults) {
   EXPECT_FALSE(fs::exists(f.departments));
 
   // A byte count above what arrived keeps only what arrived.
-  Bytes overstated = {0x00, 0x10, 0x00, 0x00};  // 4096 bytes announced
-  overstated.insert(overstated.end(), tables.slots->begin(), tables.slots->begin() + 30);
+  Bytes overstated(4 + 30);
+  wire::ByteWriter w(overstated);
+  w.U32(4096);  // announced
+  w.Bytes(std::span<const uint8_t>(*tables.slots).first(30));
   faults.transfers[0] = {};
   faults.transfers[0].data = overstated;
   sim->SetBulkFaults(faults);
