@@ -374,17 +374,16 @@ char PunchType(uint8_t status) {
 
 void CalculateUser(const AttendanceRule& rule, const InputTables& inputs, uint16_t pin, int64_t d1,
                    int64_t d2, RecordFiles& out, std::string* trace) {
-  if (pin == 0) return;
+  // An end before the start has no days.
+  if (pin == 0 || d2 < d1) return;
   const auto record = inputs.FindUser(pin);
   if (record.empty()) return;
   const UserView user = ReadUser(record);
   if (trace != nullptr) {
     *trace += "d1: " + std::to_string(d1) + "\td2: " + std::to_string(d2) + "\n";
-    *trace += "logcount: " + std::to_string(inputs.PunchesOf(pin).size()) + "\n";
     *trace += "user.tineszone: " + std::to_string(user.slots[0]) + "\t" +
               std::to_string(user.slots[1]) + "\t" + std::to_string(user.slots[2]) + "\t" +
               std::to_string(user.slots[3]) + "\n";
-    *trace += "after GetEasyWorkTime User: " + std::to_string(pin) + "\n";
   }
   const int64_t first_day = DayStart(d1), last_day = DayStart(d2);
   const std::vector<Period> periods = BuildPeriods(rule, inputs, user, first_day, last_day);
@@ -403,6 +402,10 @@ void CalculateUser(const AttendanceRule& rule, const InputTables& inputs, uint16
                       static_cast<int64_t>(r[29]) << 16 | static_cast<int64_t>(r[30]) << 24;
     if (t <= 0 || t >= kNoTime || t < lo || t > hi) continue;
     punches.push_back({t, PunchType(r[31])});
+  }
+  if (trace != nullptr) {
+    *trace += "logcount: " + std::to_string(punches.size()) + "\n";
+    *trace += "after GetEasyWorkTime User: " + std::to_string(pin) + "\n";
   }
   if (punches.empty()) return;
   std::stable_sort(punches.begin(), punches.end(),

@@ -213,7 +213,7 @@ std::string WritePunchReport(const InputTables& inputs, bool have_user_file,
   const int64_t first = DayStart(d1);
   const int64_t last = DayStart(d2) + kDaySeconds - 1;
   size_t days = 0;
-  for (int64_t p = first; p <= d2 && days < kShownDays; p += kDaySeconds) ++days;
+  for (int64_t p = first; d1 <= d2 && p <= d2 && days < kShownDays; p += kDaySeconds) ++days;
   std::array<std::vector<uint32_t>, kShownDays> cells;
   for (size_t i = 0; i < inputs.user_count(); ++i) {
     const UserView user = ReadUser(inputs.UserRecord(i));

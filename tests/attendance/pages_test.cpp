@@ -268,8 +268,13 @@ TEST(BrokenInputs, BoundedAndDeterministic) {
   EXPECT_TRUE(e.records.periods.empty() && e.records.days.empty());
   EXPECT_EQ(e.pages[2].find("<tr>\r\n<td width=8%>" "0"), std::string::npos);
   // An end before the start: no days.
-  const Built backwards = Build(f, T(2024, 5, 2), T(2024, 5, 1));
-  EXPECT_TRUE(backwards.records.periods.empty());
+  for (const auto& [from, to] : {std::pair{T(2024, 5, 2), T(2024, 5, 1)},
+                                 std::pair{T(2024, 5, 1, 12, 0), T(2024, 5, 1, 11, 0)}}) {
+    const Built backwards = Build(f, from, to);
+    EXPECT_TRUE(backwards.records.periods.empty());
+    EXPECT_EQ(backwards.pages[0].find("<td width=6% height=1 align=center>\r\n<table"),
+              std::string::npos);
+  }
 }
 
 }  // namespace
