@@ -2,11 +2,16 @@
 // the file and line of a bad input.
 #include "termsim/data_file.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "termsim/attendance.h"
+#include "termsim/simulator.h"
 
 namespace termsimtest {
 namespace {
@@ -164,6 +169,48 @@ TEST(DataFileTest, TheShippedExampleReads) {
   EXPECT_EQ(data.attendance->size(), 6u);
   EXPECT_EQ(data.operations->size(), 2u);
   EXPECT_EQ(data.templates->size(), 3u);
+}
+
+TEST(DataFileTest, AttendanceSectionsBecomeTheTerminalsTables) {
+  const DataFile file(
+      "[attrule]\n"
+      "title=Office\n"
+      "workday_min=480\n"
+      "ot_status_mode=1\n"
+      "[departments]\n"
+      "number=2\tname=R&D\n"
+      "[timeslots]\n"
+      "number=7\tname=Night\tstart=22:30\tend=255:05\n"
+      "[users]\n"
+      "pin=1\tid=1\tname=Ann\tslots=7,0,3,65535\n");
+  termsim::TerminalData data;
+  std::string error;
+  ASSERT_TRUE(termsim::ReadDataFile(file.path(), &data, &error)) << error;
+  termsim::Simulator sim(termsim::Profile::Tft());
+  termsim::ApplyData(data, sim);
+  const termsim::AttendanceTables t = sim.GetAttendanceTables();
+  ASSERT_TRUE(t.rule && t.departments && t.slots);
+  ASSERT_EQ(t.rule->size(), 136u);
+  EXPECT_EQ(std::string(t.rule->begin(), t.rule->begin() + 6), "Office");
+  EXPECT_EQ((*t.rule)[96] | (*t.rule)[97] << 8, 480);
+  EXPECT_EQ((*t.rule)[102], 1);
+  ASSERT_EQ(t.departments->size(), 36u);
+  EXPECT_EQ((*t.departments)[0], 2);
+  EXPECT_EQ(std::string(t.departments->begin() + 4, t.departments->begin() + 7), "R&D");
+  ASSERT_EQ(t.slots->size(), 20u);
+  EXPECT_EQ((*t.slots)[0], 7);
+  EXPECT_EQ((*t.slots)[12], 30);   // start minute
+  EXPECT_EQ((*t.slots)[13], 22);   // start hour
+  EXPECT_EQ((*t.slots)[17], 255);  // end hour
+  // The user's four slot words lie at offset 40 of its 72-byte record.
+  const auto users = sim.UserTableBytes();
+  ASSERT_EQ(users.size(), 4u + 72u);
+  const uint8_t words[8] = {7, 0, 0, 0, 3, 0, 0xFF, 0xFF};
+  EXPECT_TRUE(std::equal(words, words + 8, users.begin() + 4 + 40));
+
+  const DataFile bad("[timeslots]\nnumber=1\tname=X\tstart=9\tend=18:00\n");
+  EXPECT_FALSE(termsim::ReadDataFile(bad.path(), &data, &error));
+  EXPECT_NE(error.find(":2:"), std::string::npos) << error;
 }
 
 }  // namespace
