@@ -77,7 +77,11 @@ void UsbEndpoint::Send(std::span<const uint8_t> packet, Kind kind) {
   switch (kind) {
     case Kind::kAnswer: answers_.push_back(std::move(copy)); break;
     case Kind::kData: data_.push_back(std::move(copy)); break;
-    case Kind::kEvent: events_.push_back(std::move(copy)); break;
+    case Kind::kEvent:
+      // A resend of an event still waiting for the slot changes nothing.
+      if (std::find(events_.begin(), events_.end(), copy) == events_.end())
+        events_.push_back(std::move(copy));
+      break;
   }
 }
 
