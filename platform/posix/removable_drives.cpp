@@ -117,6 +117,15 @@ std::vector<std::string> UsbDriveRoots() {
   return RemovableDriveRoots(text, "/sys");
 }
 
+void SetUsbDriveRoots(const std::vector<std::string>& roots) {
+  std::string list;
+  for (const std::string& root : roots) {
+    if (!list.empty()) list += ':';
+    list += root;
+  }
+  ::setenv("TERMKIT_USB_ROOTS", list.c_str(), 1);
+}
+
 std::string FirstRootHolding(const std::vector<std::string>& roots, const std::string& name) {
   for (const std::string& root : roots) {
     const std::string path = root + "/" + name;

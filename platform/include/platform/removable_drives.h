@@ -23,6 +23,10 @@ std::vector<std::string> RemovableDriveRoots(std::string_view mountinfo,
 // RemovableDriveRoots of this system.
 std::vector<std::string> UsbDriveRoots();
 
+// Makes UsbDriveRoots answer `roots` for the rest of this process (and the
+// programs it starts): sets TERMKIT_USB_ROOTS.
+void SetUsbDriveRoots(const std::vector<std::string>& roots);
+
 // root/name for the first of `roots` holding an entry `name` of any kind
 // (a link is not followed); empty when none does.
 std::string FirstRootHolding(const std::vector<std::string>& roots, const std::string& name);
