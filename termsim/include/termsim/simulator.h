@@ -169,6 +169,9 @@ struct StreamFaults {
 // A data packet is any packet with code CMD_DATA: an inline block of a
 // buffered read as well as a streamed chunk or a large block's data.
 
+// How often the simulator looks at its drive file for a request.
+inline constexpr uint32_t kUsbPollMs = 3;
+
 // Faults of the USB drive file. Each counts blocks the terminal writes
 // (answers, data, events) from when it is set.
 struct UsbFaults {

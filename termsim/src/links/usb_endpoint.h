@@ -52,7 +52,7 @@ class UsbEndpoint {
   // How long the slot must stand before a pushed event may overwrite it.
   static constexpr uint32_t kSlotFreeMs = 500;
   // How often the file is looked at.
-  static constexpr uint32_t kPollMs = 3;
+  static constexpr uint32_t kPollMs = kUsbPollMs;
 
  private:
   void Run();
