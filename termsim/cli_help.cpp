@@ -3,16 +3,22 @@
 namespace termsim_cli {
 
 const char* HelpText() {
-  return R"(usage: termsim [--udp ADDR:PORT] [--tcp ADDR:PORT] [--profile NAME|FILE | --demo]
+  return R"(usage: termsim [--udp ADDR:PORT] [--tcp ADDR:PORT] [--usb DIR]
+               [--profile NAME|FILE | --demo]
                [--data FILE] [--option NAME=VALUE] [--set KEY=VALUE] [--password N]
                [--firmware TEXT] [--users COUNT,SEED | --users-file PATH] [--log KEY=VALUE]
                [--search ADDR | --no-search] [--fault NAME[=VALUE]]... [--help]
 
-Plays one terminal on a UDP port, a TCP port or both until interrupted (Ctrl-C).
+Plays one terminal on a UDP port, a TCP port, a USB drive directory, or several
+of them, until interrupted (Ctrl-C).
 
   --udp ADDR:PORT     where to listen on UDP (default 127.0.0.1:4370; port 0 picks one)
   --tcp ADDR:PORT     accept TCP connections there too, or only there without --udp
                       (port 0 picks one); packets travel in 8-byte frames
+  --usb DIR           serve DIR/dummy (created with 1536 zero bytes when missing) as
+                      the file of a terminal attached by USB: requests addressed to
+                      its "DeviceID" (default 1) are answered there; only there
+                      without --udp. Hosts find it with TERMKIT_USB_ROOTS=DIR
   --profile NAME|FILE a built-in terminal or a profile file (see PROFILES)
   --demo              the demo terminal: a ver660 terminal with 36 users, two
                       months of punches and a few operation records (the data
@@ -108,9 +114,16 @@ FAULTS
     tcp_bad_magic[=N] the next N frames go out with a wrong magic
     tcp_oversize[=N] the next N frames announce a length of 0x00100000
     tcp_refuse       listen on no TCP port and drop every connection
+  Faults of the USB drive file (counted in blocks the terminal writes):
+    usb_bad_mark[=N] the end mark after the packet is 0x00
+    usb_long_length[=N] the length field says 1530
+    usb_zero_code[=N] the packet's code word is 0
+    usb_torn[=N]     a block written in two halves, usb_torn_pause_ms (100) apart
+    usb_chunk_ms=MS  stream chunks and large-block data one per MS (default 600,
+                     above the host's idle poll of about 450 ms)
 
-Exit status: 0 after an interrupt, 1 when the port cannot be opened, 2 for
-bad arguments or files.
+Exit status: 0 after an interrupt, 1 when a port or the drive file cannot be
+opened, 2 for bad arguments or files.
 )";
 }
 

@@ -56,7 +56,7 @@ bool ParseUsers(const std::string& text, std::vector<termsim::User>* users) {
 bool TakesValue(std::string_view flag) {
   static constexpr std::string_view kFlags[] = {
       "--udp",    "--tcp", "--profile", "--option",     "--set",  "--password", "--firmware",
-      "--search", "--log", "--users",   "--users-file", "--data", "--fault"};
+      "--search", "--log", "--users",   "--users-file", "--data", "--fault", "--usb"};
   for (std::string_view f : kFlags) {
     if (f == flag) return true;
   }
@@ -77,6 +77,9 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
       return Fail(error, "bad --tcp value \"" + value + "\" (want ADDR:PORT)");
     }
     line->tcp = true;
+  } else if (flag == "--usb") {
+    if (value.empty()) return Fail(error, "bad --usb value (want a directory)");
+    line->usb_dir = value;
   } else if (flag == "--password") {
     if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(),
                                &line->profile.comm_password)) {
@@ -123,7 +126,8 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
     termsim::ApplyDataOptions(step.data, &line->profile);
     line->content.push_back(std::move(step));
   } else if (flag == "--fault") {
-    if (!ApplyFaultSwitch(value, &line->faults, &line->stream_faults, &reason)) {
+    if (!ApplyFaultSwitch(value, &line->faults, &line->stream_faults, &line->usb_faults,
+                          &reason)) {
       return Fail(error, "bad --fault: " + reason);
     }
   }
@@ -133,7 +137,8 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
 }  // namespace
 
 bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
-                      termsim::StreamFaults* stream_faults, std::string* error) {
+                      termsim::StreamFaults* stream_faults, termsim::UsbFaults* usb_faults,
+                      std::string* error) {
   const size_t eq = text.find('=');
   const std::string name = text.substr(0, eq);
   const bool has_value = eq != std::string::npos;
@@ -185,6 +190,26 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
     stream_faults->*c.field = count;
     return true;
   }
+  // The drive file's counted faults: a bare name counts one block.
+  struct UsbCounted {
+    std::string_view name;
+    int termsim::UsbFaults::*field;
+  };
+  static constexpr UsbCounted kUsbCounted[] = {
+      {"usb_bad_mark", &termsim::UsbFaults::bad_mark},
+      {"usb_long_length", &termsim::UsbFaults::long_length},
+      {"usb_zero_code", &termsim::UsbFaults::zero_code},
+      {"usb_torn", &termsim::UsbFaults::torn},
+  };
+  for (const UsbCounted& c : kUsbCounted) {
+    if (name != c.name) continue;
+    int count = 1;
+    if (has_value && !ParseNumber<int>(value, std::numeric_limits<int>::max(), &count)) {
+      return bad_value();
+    }
+    usb_faults->*c.field = count;
+    return true;
+  }
   const auto flag = [&](bool* out) {
     if (has_value && value != "1" && value != "0") return bad_value();
     *out = !has_value || value == "1";
@@ -207,6 +232,10 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
     if (!ParseNumber<uint32_t>(value, 65544, &stream_faults->split_bytes)) return bad_value();
   } else if (name == "tcp_split_pause_ms") {
     if (!ParseNumber<uint32_t>(value, 10000, &stream_faults->split_pause_ms)) return bad_value();
+  } else if (name == "usb_chunk_ms") {
+    if (!ParseNumber<uint32_t>(value, 60000, &usb_faults->chunk_ms)) return bad_value();
+  } else if (name == "usb_torn_pause_ms") {
+    if (!ParseNumber<uint32_t>(value, 10000, &usb_faults->torn_pause_ms)) return bad_value();
   } else if (name == "tcp_coalesce") {
     return flag(&stream_faults->coalesce);
   } else if (name == "tcp_refuse") {
@@ -220,7 +249,8 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
                            "\" (drop, duplicate, late, late_ms, corrupt, stale, retry, silent, "
                            "drop_ratio, seed, tcp_close, tcp_reset, tcp_reset_data, tcp_split, "
                            "tcp_split_pause_ms, tcp_coalesce, tcp_bad_magic, tcp_oversize, "
-                           "tcp_refuse)");
+                           "tcp_refuse, usb_bad_mark, usb_long_length, usb_zero_code, usb_torn, "
+                           "usb_torn_pause_ms, usb_chunk_ms)");
   }
   return true;
 }

@@ -21,29 +21,33 @@ struct ContentStep {
 
 struct CommandLine {
   bool help = false;
-  // UDP listens unless only --tcp was given.
+  // UDP listens unless only --tcp or --usb was given.
   bool udp_given = false;
   std::string address = "127.0.0.1";
   uint16_t port = 4370;
   bool tcp = false;
   std::string tcp_address;
   uint16_t tcp_port = 0;
+  std::string usb_dir;  // --usb: the drive directory served (empty: none)
   termsim::Profile profile;
   std::string search_address;  // empty: the --udp address
   bool search = true;
   std::vector<ContentStep> content;
   termsim::Faults faults;
   termsim::StreamFaults stream_faults;
+  termsim::UsbFaults usb_faults;
 
-  bool udp() const { return udp_given || !tcp; }
+  bool udp() const { return udp_given || (!tcp && usb_dir.empty()); }
 };
 
 // False with a message for the user in `error` (the program then exits 2).
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std::string* error);
 
 // Applies one --fault NAME[=VALUE] switch: a reply fault or, for the names
-// starting "tcp_", a fault of the TCP stream. False with a reason in `error`.
+// starting "tcp_", a fault of the TCP stream, for those starting "usb_" one
+// of the drive file. False with a reason in `error`.
 bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
-                      termsim::StreamFaults* stream_faults, std::string* error);
+                      termsim::StreamFaults* stream_faults, termsim::UsbFaults* usb_faults,
+                      std::string* error);
 
 }  // namespace termsim_cli

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   }
   sim.SetFaults(line.faults);
   sim.SetStreamFaults(line.stream_faults);
+  sim.SetUsbFaults(line.usb_faults);
   if (line.udp()) {
     if (!sim.StartUdp(line.address, line.port)) {
       std::fprintf(stderr, "termsim: cannot listen on udp %s:%u\n", line.address.c_str(),
@@ -84,7 +85,15 @@ int main(int argc, char** argv) {
     std::printf("termsim: listening on tcp %s:%u\n", line.tcp_address.c_str(),
                 static_cast<unsigned>(sim.tcp_port()));
   }
-  if (line.search) {
+  if (!line.usb_dir.empty()) {
+    if (!sim.StartUsb(line.usb_dir)) {
+      std::fprintf(stderr, "termsim: cannot serve usb %s/dummy\n", line.usb_dir.c_str());
+      return 1;
+    }
+    std::printf("termsim: serving usb %s\n", sim.usb_file().c_str());
+  }
+  // A terminal on USB alone is not on the network: it answers no searches.
+  if (line.search && (line.udp() || line.tcp)) {
     const std::string& listening = line.udp() ? line.address : line.tcp_address;
     const std::string where = line.search_address.empty() ? listening : line.search_address;
     // Searches are a side line: a terminal that cannot hear them still works.

@@ -1,10 +1,12 @@
-// The simulator: the terminal model behind its UDP and TCP endpoints, with
-// the packet log and the fault injector in between. Every packet is answered
-// by the way it came: a datagram to its address, a frame on its connection.
+// The simulator: the terminal model behind its UDP, TCP and USB endpoints,
+// with the packet log and the fault injector in between. Every packet is
+// answered by the way it came: a datagram to its address, a frame on its
+// connection, a block in the drive file.
 #include "termsim/simulator.h"
 
 #include "termsim/attendance.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 
@@ -20,6 +22,7 @@
 #include "links/tcp_frame.h"
 #include "commands/terminal_model.h"
 #include "links/udp_endpoint.h"
+#include "links/usb_endpoint.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
 
@@ -40,9 +43,12 @@ struct Simulator::Impl {
 
   void OnPacket(std::span<const uint8_t> packet, size_t wire_size, const Peer& from);
   void Transmit(const Reply& reply, const Peer& to);
-  // One packet to `to` by its link; `hold` lets a coalescing TCP stream keep
-  // it for the next write.
-  bool SendPacket(const Peer& to, std::span<const uint8_t> packet, bool hold = false);
+  // What a packet is to its link: an answer, bulk data following one, or a
+  // pushed event (a coalescing TCP stream holds events for the next write;
+  // the drive file paces data and holds events for a free slot).
+  enum class Outgoing { kAnswer, kData, kEvent };
+  bool SendPacket(const Peer& to, std::span<const uint8_t> packet,
+                  Outgoing what = Outgoing::kAnswer);
   // The late-reply queue and the event pusher, shared by both endpoints.
   bool StartServices();
   std::string SearchAnswer() const;
@@ -55,6 +61,7 @@ struct Simulator::Impl {
   PacketLog log;
   UdpEndpoint endpoint;
   TcpEndpoint tcp;
+  UsbEndpoint usb;
   DelayedSender delayed;
   EventPusher pusher;
   bool services = false;  // delayed and pusher running (Start* and Stop only)
@@ -107,8 +114,16 @@ void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size
   Transmit(model.Handle(*request, from), from);
 }
 
-bool Simulator::Impl::SendPacket(const Peer& to, std::span<const uint8_t> packet, bool hold) {
-  if (to.link == Link::kTcp) return tcp.Send(to, packet, hold);
+bool Simulator::Impl::SendPacket(const Peer& to, std::span<const uint8_t> packet,
+                                 Outgoing what) {
+  if (to.link == Link::kTcp) return tcp.Send(to, packet, what == Outgoing::kEvent);
+  if (to.link == Link::kUsb) {
+    if (!usb.running()) return false;
+    usb.Send(packet, what == Outgoing::kData    ? UsbEndpoint::Kind::kData
+                     : what == Outgoing::kEvent ? UsbEndpoint::Kind::kEvent
+                                                : UsbEndpoint::Kind::kAnswer);
+    return true;
+  }
   return endpoint.SendTo(packet, to.address);
 }
 
@@ -138,7 +153,7 @@ void Simulator::Impl::Transmit(const Reply& reply, const Peer& to) {
       if (fate.delay_ms > 0) {
         delayed.Post(fate.delay_ms, std::vector<uint8_t>(packet.begin(), packet.end()), to);
       } else {
-        SendPacket(to, packet);
+        SendPacket(to, packet, Outgoing::kData);
       }
     });
   }
@@ -152,7 +167,7 @@ bool Simulator::Impl::StartServices() {
     return false;
   // Pushed events may wait for company on a coalescing stream.
   const EventPusher::SendFn push = [this](std::span<const uint8_t> packet, const Peer& to) {
-    SendPacket(to, packet, true);
+    SendPacket(to, packet, Outgoing::kEvent);
   };
   if (!pusher.Start(push)) {
     delayed.Stop();
@@ -174,7 +189,7 @@ bool Simulator::StartUdp(const std::string& address, uint16_t port) {
           [impl](std::span<const uint8_t> datagram, const platform::net::SockAddrV4& from) {
             impl->OnPacket(datagram, datagram.size(), Peer(from));
           })) {
-    if (!impl->tcp.running()) Stop();
+    if (!impl->tcp.running() && !impl->usb.running()) Stop();
     return false;
   }
   impl->udp_address = address;
@@ -187,7 +202,7 @@ bool Simulator::StartTcp(const std::string& address, uint16_t port) {
   if (!impl->tcp.Start(address, port, [impl](std::span<const uint8_t> packet, const Peer& from) {
         impl->OnPacket(packet, kFrameHeaderSize + packet.size(), from);
       })) {
-    if (!impl->endpoint.running()) Stop();
+    if (!impl->endpoint.running() && !impl->usb.running()) Stop();
     return false;
   }
   impl->tcp_address = address;
@@ -195,6 +210,29 @@ bool Simulator::StartTcp(const std::string& address, uint16_t port) {
 }
 
 uint16_t Simulator::tcp_port() const { return impl_->tcp.port(); }
+
+bool Simulator::StartUsb(const std::string& directory) {
+  Impl* impl = impl_.get();
+  if (impl->usb.running() || !impl->StartServices()) return false;
+  const auto device = [impl] {
+    const std::string id = impl->model.Option("DeviceID");
+    return static_cast<uint8_t>(id.empty() ? 1 : std::atoi(id.c_str()) & 0xFF);
+  };
+  if (!impl->usb.Start(
+          directory,
+          [impl](std::span<const uint8_t> packet, size_t block_size) {
+            impl->OnPacket(packet, block_size, Peer::Usb());
+          },
+          device)) {
+    if (!impl->endpoint.running() && !impl->tcp.running()) Stop();
+    return false;
+  }
+  return true;
+}
+
+std::string Simulator::usb_file() const { return impl_->usb.file(); }
+void Simulator::SetUsbFaults(const UsbFaults& faults) { impl_->usb.SetFaults(faults); }
+UsbFaults Simulator::usb_faults() const { return impl_->usb.faults(); }
 
 void Simulator::SetStreamFaults(const StreamFaults& faults) { impl_->tcp.SetFaults(faults); }
 StreamFaults Simulator::stream_faults() const { return impl_->tcp.faults(); }
@@ -220,6 +258,7 @@ void Simulator::Stop() {
   impl_->services = false;
   impl_->endpoint.Stop();
   impl_->tcp.Stop();
+  impl_->usb.Stop();
 }
 
 void Simulator::SetFaults(const Faults& faults) { impl_->faults.Set(faults); }

@@ -2,7 +2,10 @@
 // back to what the terminal holds, and its writes reach the terminal.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <string>
@@ -64,6 +67,31 @@ TEST_F(TermctlData, TcpListsWhatUdpLists) {
     EXPECT_GT(Lines(over_tcp.out).size(), 20u) << command;
   }
   EXPECT_GE(sim->TcpConnectionsAccepted(), 2u);
+}
+
+// And over USB, with the drive named on the command line.
+TEST_F(TermctlData, UsbListsWhatUdpLists) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("termkit_termctl_usb_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(sim->StartUsb(dir.string()));
+  for (const char* command : {"users", "logs"}) {
+    const RunResult over_udp = Run({command, "--format", "csv"});
+    const RunResult over_usb =
+        RunTermctl({"usb://1", command, "--format", "csv", "--usb-root", dir.string()});
+    ASSERT_EQ(over_usb.status, 0) << over_usb.err;
+    EXPECT_EQ(over_usb.out, over_udp.out) << command;
+  }
+  const RunResult info = RunTermctl({"usb://", "info", "--usb-root", "/nonexistent",
+                                     "--usb-root", dir.string()});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("Ver 6.60"), std::string::npos) << info.out;
+  // Nothing holding the file: a failed connect that says where it looked.
+  const RunResult none = RunTermctl({"usb://1", "info", "--usb-root", "/nonexistent"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("dummy"), std::string::npos) << none.err;
+  sim->Stop();
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(TermctlData, UsersCsvParsesBackToTheUserTable) {

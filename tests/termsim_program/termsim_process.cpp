@@ -93,6 +93,15 @@ uint16_t TermsimProcess::WaitListening(int timeout_ms, const std::string& link) 
   }
 }
 
+bool TermsimProcess::WaitOutput(const std::string& text, int timeout_ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (out_.find(text) == std::string::npos) {
+    if (out_fd_ < 0 || RemainingMs(deadline) == 0) return false;
+    Pump(RemainingMs(deadline));
+  }
+  return true;
+}
+
 int TermsimProcess::Reap(bool wait) {
   if (status_ != -2 || pid_ <= 0) return status_;
   int status = 0;

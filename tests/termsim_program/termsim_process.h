@@ -20,6 +20,9 @@ class TermsimProcess {
   // Waits for the "listening on LINK ADDR:PORT" line (LINK "udp" or "tcp");
   // the port, or 0 when the program ended (or said nothing) first.
   uint16_t WaitListening(int timeout_ms = 10000, const std::string& link = "udp");
+  // Waits until the program has written `text` to stdout; false when it
+  // ended (or the time ran out) first.
+  bool WaitOutput(const std::string& text, int timeout_ms = 10000);
   // Waits for the program to end by itself; its exit status, or -1 when it
   // was still running after the time-out (it is then stopped).
   int WaitExit(int timeout_ms = 10000);

@@ -2,6 +2,8 @@
 // plays as termctl sees it over loopback UDP.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -76,7 +78,13 @@ TEST(TermsimProgram, HelpDocumentsProfilesDataFilesAndFaults) {
                            "tcp_coalesce",
                            "tcp_bad_magic",
                            "tcp_oversize",
-                           "tcp_refuse"}) {
+                           "tcp_refuse",
+                           "--usb DIR",
+                           "usb_bad_mark",
+                           "usb_long_length",
+                           "usb_zero_code",
+                           "usb_torn",
+                           "usb_chunk_ms"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
 }
@@ -95,6 +103,9 @@ TEST(TermsimProgram, BadArgumentsExitTwoWithAMessage) {
       {{"--tcp", "127.0.0.1:65536"}, "bad --tcp value"},
       {{"--fault", "tcp_split=x"}, "bad value for tcp_split"},
       {{"--fault", "tcp_refuse=2"}, "bad value for tcp_refuse"},
+      {{"--fault", "usb_torn=x"}, "bad value for usb_torn"},
+      {{"--fault", "usb_chunk_ms=-5"}, "bad value for usb_chunk_ms"},
+      {{"--usb"}, "--usb needs a value"},
       {{"--profile", "no-such-terminal"}, "bad --profile"},
       {{"--set", "pin_width=wide"}, "bad --set"},
       {{"--users", "12"}, "bad --users value"},
@@ -226,6 +237,27 @@ TEST(TermsimProgram, UdpAndTcpTogetherServeOneTerminal) {
   ASSERT_TRUE(read);
   EXPECT_EQ(std::string(read->payload.begin(), read->payload.end() - 1), "Volume=6");
   EXPECT_EQ(p.Stop(), 0);
+}
+
+TEST(TermsimProgram, UsbServesADriveDirectory) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("termkit_program_usb_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  TermsimProcess p({"--usb", dir.string(), "--users", "20,3", "--fault", "usb_torn=1"});
+  ASSERT_TRUE(p.WaitOutput("termsim: serving usb " + (dir / "dummy").string() + "\n")) << p.err();
+  EXPECT_EQ(p.out().find("listening on"), std::string::npos) << p.out();
+  EXPECT_EQ(std::filesystem::file_size(dir / "dummy"), 1536u);
+  const RunResult users =
+      RunTermctl({"usb://1", "users", "--format", "csv", "--usb-root", dir.string()});
+  EXPECT_EQ(users.status, 0) << users.err;
+  EXPECT_EQ(Lines(users.out).size(), 21u) << users.out;  // a header and the users
+  EXPECT_EQ(p.Stop(), 0);
+
+  // A drive file that cannot be served ends the program at once.
+  TermsimProcess missing({"--usb", (dir / "no" / "such").string()});
+  EXPECT_EQ(missing.WaitExit(), 1);
+  EXPECT_NE(missing.err().find("cannot serve usb"), std::string::npos) << missing.err();
+  std::filesystem::remove_all(dir);
 }
 
 TEST(TermsimProgram, StopsOnSigterm) {

@@ -1,4 +1,5 @@
-// Terminal addresses as people type them: udp://host[:port], tcp://host[:port].
+// Terminal addresses as people type them: udp://host[:port], tcp://host[:port],
+// usb://[N] (a terminal attached by USB, with device number N).
 #pragma once
 
 #include <optional>
@@ -7,12 +8,13 @@
 namespace termctl {
 
 struct Address {
-  std::string scheme;  // "udp" or "tcp"
-  std::string host;
-  int port = 4370;
+  std::string scheme;  // "udp", "tcp" or "usb"
+  std::string host;    // empty on usb
+  int port = 4370;     // on usb: the device number
 };
 
 inline constexpr int kDefaultPort = 4370;
+inline constexpr int kDefaultUsbDevice = 1;
 
 // True when `text` looks like an address rather than a command name.
 bool LooksLikeAddress(const std::string& text);

@@ -15,7 +15,7 @@ const std::set<std::string>& ValuedOptions() {
   static const std::set<std::string> names = {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
       "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
-      "type",     "out",    "id",    "label", "keep"};
+      "type",     "out",    "id",    "label", "keep",         "usb-root"};
   return names;
 }
 
@@ -82,6 +82,7 @@ std::optional<Invocation> ParseArgs(int argc, char** argv, std::string* error) {
         return std::nullopt;
       }
       inv.options[name] = value;
+      if (name == "usb-root") inv.usb_roots.push_back(value);
       continue;
     }
     if (inv.command.empty() && inv.address.empty() && inv.words.empty() && LooksLikeAddress(arg)) {

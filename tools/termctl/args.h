@@ -13,6 +13,7 @@ struct Invocation {
   std::string command;                         // empty: the demo
   std::vector<std::string> words;              // positional words after the command
   std::map<std::string, std::string> options;  // --name=value and --name value
+  std::vector<std::string> usb_roots;          // every --usb-root, in order
   bool help = false;
 
   bool Has(const std::string& name) const { return options.count(name) != 0; }

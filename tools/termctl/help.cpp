@@ -7,10 +7,17 @@ namespace termctl {
 const char* ToolHelp() {
   return R"(usage: termctl [ADDRESS] [COMMAND] [WORDS...] [OPTIONS]
 
-ADDRESS   udp://host[:port] or tcp://host[:port] (port 4370 by default).
+ADDRESS   udp://host[:port] or tcp://host[:port] (port 4370 by default), or
+          usb://[N] for a terminal attached by USB with device number N
+          (0-255, 1 by default).
           Without an address termctl starts its built-in simulator, loaded
           with a demo data set, and talks to that.
 --password N   the terminal's comm password (0: none)
+--usb-root DIR look for the USB terminal's file in DIR (repeatable, in order)
+          instead of on the mounted drives. A terminal attached by USB shows
+          up as a removable drive holding a file "dummy" in its root; the
+          first mounted removable (or USB) drive with that file is used, and
+          you need the right to read and write it.
 
 Commands:
   info                        firmware, serial number, platform, counts, clock, features

@@ -9,6 +9,7 @@
 #include "demo_terminal.h"
 #include "devapi.h"
 #include "help.h"
+#include "platform/removable_drives.h"
 
 namespace termctl {
 
@@ -29,6 +30,17 @@ const std::map<std::string, Handler>& Commands() {
 
 // Connects to the address, reporting failures on stderr.
 DEVAPI_HANDLE Connect(const Address& address, int32_t password) {
+  if (address.scheme == "usb") {
+    DEVAPI_HANDLE h = Q_Connect_USB(address.port, EventCallback(), EventContext(), password);
+    if (h == nullptr) {
+      std::fprintf(stderr,
+                   "termctl: cannot connect to %s: Q_Connect_USB failed, Q_LastError %d "
+                   "(no mounted removable drive with a file \"dummy\" in its root that you "
+                   "may read and write, or wrong --password?)\n",
+                   FormatAddress(address).c_str(), Q_LastError(nullptr));
+    }
+    return h;
+  }
   const bool tcp = address.scheme == "tcp";
   const char* call = tcp ? "Q_Connect_NETEX" : "Q_Connect_NET";
   DEVAPI_HANDLE h = tcp ? Q_Connect_NETEX(address.host.c_str(), address.port, EventCallback(),
@@ -99,6 +111,8 @@ int Run(int argc, char** argv) {
     if (!a) return Usage("", error);
     address = *a;
   }
+  // Where the USB plug-in looks for the terminal's drive, for this run.
+  if (!inv.usb_roots.empty()) platform::SetUsbDriveRoots(inv.usb_roots);
 
   Context ctx{inv};
   ctx.handle = Connect(address, password);

@@ -132,7 +132,8 @@ struct ReceivedPacket {
   std::vector<uint8_t> payload;
   std::vector<uint8_t> raw;  // the whole packet
   // Bytes it took on the wire: the datagram on UDP; on TCP its frame, the
-  // 8-byte frame header and the packet.
+  // 8-byte frame header and the packet; on USB its block (512, 1024 or
+  // 1536 bytes).
   size_t wire_size = 0;
 };
 
@@ -169,6 +170,22 @@ struct StreamFaults {
 // acknowledgement of an event); the one that falls due is not carried out.
 // A data packet is any packet with code CMD_DATA: an inline block of a
 // buffered read as well as a streamed chunk or a large block's data.
+
+// How often the simulator looks at its drive file for a request.
+inline constexpr uint32_t kUsbPollMs = 3;
+
+// Faults of the USB drive file. Each counts blocks the terminal writes
+// (answers, data, events) from when it is set.
+struct UsbFaults {
+  int bad_mark = 0;     // usb_bad_mark=N: the end mark after the packet is 0x00
+  int long_length = 0;  // usb_long_length=N: the length field says 1530
+  int zero_code = 0;    // usb_zero_code=N: the packet's code word is 0
+  int torn = 0;         // usb_torn=N: written in two halves with a pause between
+  uint32_t torn_pause_ms = 100;  // usb_torn_pause_ms
+  // usb_chunk_ms: stream chunks and large-block data go out one per this
+  // long, a host reading them one per idle poll (about 450 ms apart).
+  uint32_t chunk_ms = 600;
+};
 
 // Bulk data: data sets the terminal hands out by streamed reads (the data
 // set's command answered CMD_PREPARE_DATA and numbered chunks), buffered
@@ -303,6 +320,15 @@ class Simulator {
   // A connection that sends a bad frame is dropped.
   bool StartTcp(const std::string& address = "127.0.0.1", uint16_t port = 0);
   uint16_t tcp_port() const;
+  // Serves DIR/dummy as the drive file of a terminal attached by USB,
+  // creating it (1536 zero bytes) when missing. Requests addressed to the
+  // terminal's "DeviceID" option (default 1) are answered there. False when
+  // the file cannot be created or is not a regular file.
+  bool StartUsb(const std::string& directory);
+  // The drive file served (empty before StartUsb).
+  std::string usb_file() const;
+  void SetUsbFaults(const UsbFaults& faults);
+  UsbFaults usb_faults() const;
   void Stop();
 
   // Faults of the TCP stream (see StreamFaults).

@@ -8,6 +8,7 @@ namespace termsim {
 
 size_t PacketLimit(Link link, const std::string& platform, uint32_t max_packet) {
   if (link == Link::kUdp) return kUdpPacketLimit;
+  if (link == Link::kUsb) return kUsbPacketLimit;
   if (max_packet != 0) {
     return std::clamp<size_t>(max_packet, wire::kHeaderSize + 1, kTcpPacketLimit);
   }

@@ -12,6 +12,9 @@ namespace termsim {
 
 // UDP datagrams carry 1024 payload bytes behind the header.
 inline constexpr size_t kUdpPacketLimit = 1032;
+// A USB block carries an engine packet of up to 1032 bytes as the host
+// reads it.
+inline constexpr size_t kUsbPacketLimit = 1032;
 // A TCP frame carries a packet of up to 65536 payload bytes.
 inline constexpr size_t kTcpPacketLimit = 65544;
 // Hosts shrink their receive length for these platforms on TCP ("~Platform"
@@ -22,7 +25,7 @@ inline constexpr size_t kWifi3750PacketLimit = 4000;
 // The packet limit on `link` for a terminal whose "~Platform" is `platform`.
 // On TCP a non-zero `max_packet` (the profile setting) replaces what the
 // platform implies, held within a header and one byte and kTcpPacketLimit;
-// UDP always keeps its datagram size.
+// UDP and USB always keep their packet size.
 size_t PacketLimit(Link link, const std::string& platform, uint32_t max_packet);
 
 }  // namespace termsim
