@@ -34,6 +34,7 @@ struct CommandLine {
   std::vector<ContentStep> content;
   termsim::Faults faults;
   termsim::StreamFaults stream_faults;
+  termsim::BulkFaults bulk_faults;
 
   bool udp() const { return udp_given || !tcp; }
 };
@@ -41,9 +42,11 @@ struct CommandLine {
 // False with a message for the user in `error` (the program then exits 2).
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std::string* error);
 
-// Applies one --fault NAME[=VALUE] switch: a reply fault or, for the names
-// starting "tcp_", a fault of the TCP stream. False with a reason in `error`.
+// Applies one --fault NAME[=VALUE] switch: a reply fault, for the names
+// starting "tcp_" a fault of the TCP stream, or a fault of bulk transfers.
+// False with a reason in `error`.
 bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
-                      termsim::StreamFaults* stream_faults, std::string* error);
+                      termsim::StreamFaults* stream_faults, termsim::BulkFaults* bulk_faults,
+                      std::string* error);
 
 }  // namespace termsim_cli

@@ -280,7 +280,7 @@ DEVAPI_API int32_t Q_GetDeviceInfo(DEVAPI_HANDLE handle, int32_t type, int32_t* 
       case -6: {
         const uint8_t data[1] = {*reinterpret_cast<const uint8_t*>(value)};
         const Reply r = SendCommand(*s, 14, data, 4, AddTimeout(s->cmd_timeout_ms, 3000));
-        if (!r.ok()) return -2;
+        if (!r.HasAtLeast(4)) return -2;  // a short answer holds no value
         std::memcpy(value, r.bytes.data(), 4);
         return 1;
       }

@@ -9,6 +9,7 @@
 #include "bulk/trailer.h"
 #include "links/delayed_sender.h"
 #include "events/event_push.h"
+#include "links/event_ticker.h"
 #include "links/fault_injector.h"
 #include "links/packet_log.h"
 #include "links/peer.h"
@@ -55,6 +56,7 @@ struct Simulator::Impl {
   TcpEndpoint tcp;
   DelayedSender delayed;
   EventPusher pusher;
+  EventTicker ticker;  // the chattering-terminal fault
   bool services = false;  // delayed and pusher running (Start* and Stop only)
   SearchResponder search;
   mutable std::mutex peer_mu;
@@ -91,6 +93,7 @@ void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size
   }
   if (tcp.CutAfterRequest(from)) return;  // the connection goes with the request
   if (faults.Silent()) return;
+  if (faults.Unanswered(request->header.code)) return;
 
   if (faults.TakeRetry()) {
     // Busy: the command is not carried out, and the host is asked to send
@@ -102,7 +105,9 @@ void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size
     Transmit(busy, from);
     return;
   }
-  Transmit(model.Handle(*request, from), from);
+  Reply reply = model.Handle(*request, from);
+  faults.ShapePayload(request->header.code, reply.code, reply.payload);
+  Transmit(reply, from);
 }
 
 bool Simulator::Impl::SendPacket(const Peer& to, std::span<const uint8_t> packet, bool hold) {
@@ -153,6 +158,26 @@ bool Simulator::Impl::StartServices() {
     SendPacket(to, packet, true);
   };
   if (!pusher.Start(push)) {
+    delayed.Stop();
+    return false;
+  }
+  const auto period = [this] { return faults.EventPeriodMs(); };
+  const auto tick = [this](uint16_t counter) {
+    std::optional<Peer> to;
+    {
+      std::lock_guard lock(peer_mu);
+      to = last_peer;
+    }
+    if (!to) return;
+    Reply event;
+    event.code = wire::kEventPacket;
+    event.connection_id = kEventKeyPress;
+    event.reply_counter = counter;
+    event.payload.assign(4, 0);
+    SendPacket(*to, EncodeReply(event));
+  };
+  if (!ticker.Start(period, tick)) {
+    pusher.Stop();
     delayed.Stop();
     return false;
   }
@@ -212,6 +237,7 @@ uint16_t Simulator::udp_port() const { return impl_->endpoint.port(); }
 
 void Simulator::Stop() {
   impl_->search.Stop();
+  impl_->ticker.Stop();
   impl_->pusher.Stop();  // pushes go out through the endpoints
   // Late replies go first: they send through the endpoints' sockets.
   impl_->delayed.Stop();
