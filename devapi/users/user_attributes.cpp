@@ -31,10 +31,10 @@ constexpr size_t kVerifyWriteSize = 24;
 constexpr size_t kVerifyReplySize = 26;
 // Bytes of the fixed fields each reply must hold; a shorter answer carries
 // no value and the outputs are left as they are.
-constexpr size_t kGroupReplyNeeds = 4;      // the u32 whose low byte is the group
-constexpr size_t kTftZonesReplyNeeds = 8;   // four u16 words
-constexpr size_t kZoneCountBytes = 4;       // i32 count, then a u32 per zone
-constexpr size_t kVerifyReplyNeeds = 3;     // the style at offset 2
+constexpr size_t kGroupReplyNeeds = 4;     // the u32 whose low byte is the group
+constexpr size_t kTftZonesReplyNeeds = 8;  // four u16 words
+constexpr size_t kZoneCountBytes = 4;      // i32 count, then a u32 per zone
+constexpr size_t kVerifyReplyNeeds = 3;    // the style at offset 2
 // Colour-screen time-zone word 0: 1 when the user has zones of its own.
 constexpr uint32_t kOwnZonesMode = 1;
 

@@ -56,7 +56,7 @@ struct Simulator::Impl {
   TcpEndpoint tcp;
   DelayedSender delayed;
   EventPusher pusher;
-  EventTicker ticker;  // the chattering-terminal fault
+  EventTicker ticker;     // the chattering-terminal fault
   bool services = false;  // delayed and pusher running (Start* and Stop only)
   SearchResponder search;
   mutable std::mutex peer_mu;

@@ -192,8 +192,8 @@ TEST_F(FingerprintsE2E, CancelledTemplateDownloadFails) {
   sim->SetFaults(mute);
   const auto start = std::chrono::steady_clock::now();
   const auto since = [&] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
   };
   std::atomic<int64_t> cancelled_at{0};

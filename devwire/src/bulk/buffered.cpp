@@ -104,8 +104,7 @@ int32_t ReadHeld(EngineConnection& c, uint16_t& code, std::span<const uint8_t> p
   ask.reply = area;
   // However long the time-out, the first answer is waited for within the
   // limit, and all the query's attempts within twice that.
-  ask.timeout_ms =
-      PlusMs(timeout_ms, kQueryExtraMs + (OnUsbDirect(c) ? kUsbDirectExtraMs : 0));
+  ask.timeout_ms = PlusMs(timeout_ms, kQueryExtraMs + (OnUsbDirect(c) ? kUsbDirectExtraMs : 0));
   ask.keep_armed = true;
   ask.keep_reply = &reply;
   const ExchangeResult ex = ExchangeFirstAnswer(c, ask);

@@ -12,8 +12,8 @@
 #include "exchange/line_drain.h"
 #include "exchange/reader_channel.h"
 #include "exchange/wait_bound.h"
-#include "wire/le_bytes.h"
 #include "wire/codes.h"
+#include "wire/le_bytes.h"
 
 namespace devwire {
 namespace {

@@ -64,8 +64,8 @@ bool CutShort(const EngineConnection& connection, bool cancellable);
 // ended early by a cancel (when `cancellable`): through DEVORU_TERMINALREAD
 // where the transport has it, else by reading in slices. Returns what the
 // transport returned; 0 when nothing came in time.
-int32_t BoundedRead(EngineConnection& connection, uint8_t* buffer, int32_t size,
-                    int32_t timeout_ms, bool cancellable);
+int32_t BoundedRead(EngineConnection& connection, uint8_t* buffer, int32_t size, int32_t timeout_ms,
+                    bool cancellable);
 
 // From the cancelling thread: ends a cancellable read running on the
 // connection's calling thread.
