@@ -160,7 +160,8 @@ DEVWIRE_API int32_t DEVWIRE_BROADCAST(const char* plugin, const char* address, c
  * buffer. A read nested in another keeps the earlier deadline. Every wait
  * of the read (replies, chunks, blocks, the query's attempts) ends at the
  * deadline; the read then fails (code slot CMD_ACK_ERROR_DATA, result -2;
- * -3 for DEVWIRE_READMEMORY), the terminal is told to free its data
+ * -3 for DEVWIRE_READMEMORY, -1 for READDATA_PICE_BY_PICE and
+ * ReadBlock_LargeTmp), the terminal is told to free its data
  * (CMD_FREE_DATA, or 2019 for a piecewise read, bounded as a first answer
  * below) and the line is drained (at most 15000 ms) for the next command.
  *
@@ -173,9 +174,11 @@ DEVWIRE_API int32_t DEVWIRE_BROADCAST(const char* plugin, const char* address, c
  *
  * Cancel. DEVWIRE_SetOperate(handle, 1) ends every wait of the running
  * command or read within DEVWIRE_CANCEL_WITHIN_MS (the release commands
- * CMD_FREE_DATA and 2019 still go out, with their own time-out); a
- * cancelled read reports CMD_ACK_ERROR with result -2. A line failure ends
- * the waits at once as well. */
+ * CMD_FREE_DATA and 2019 still go out, with their own time-out). A read
+ * cancelled under way leaves CMD_ACK_ERROR in the code slot with result -2
+ * (-1 for READDATA_PICE_BY_PICE and ReadBlock_LargeTmp; DEVWIRE_READDATA
+ * gives 0 for it, as for a refusal). A line failure ends the waits at once
+ * as well. */
 #define DEVWIRE_BULK_DEADLINE_BASE_MS 1000
 #define DEVWIRE_BULK_DEADLINE_TIMEOUTS 4
 #define DEVWIRE_BULK_FLOOR_BYTES_PER_S 512
