@@ -102,6 +102,16 @@ FAULTS
     silent           answer nothing at all
     drop_ratio=R     drop each reply with probability R (0 to 1)
     seed=N           seed for drop_ratio (default 1)
+    short_reply=CMD:N  answer command CMD with CMD_ACK_OK and only the first N
+                     payload bytes of its answer (zeros where it was shorter)
+    unanswered=CMD   take command CMD and never answer it
+    event_every=MS   push an event packet every MS ms to the last host, even
+                     unregistered and while silent
+  Faults of bulk transfers:
+    prepare_no_data  answer memory reads and large blocks with CMD_PREPARE_DATA,
+                     then send nothing
+    piecewise_count=N  answer a piecewise read's count with N
+    empty_blocks     serve every range of a piecewise read as an empty block
   Faults of the TCP stream (the counted ones count from the start; each cut
   happens once, and the request that falls due is not carried out):
     tcp_close[=N]    close the connection after the Nth request, unanswered

@@ -127,7 +127,7 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
     line->content.push_back(std::move(step));
   } else if (flag == "--fault") {
     if (!ApplyFaultSwitch(value, &line->faults, &line->stream_faults, &line->usb_faults,
-                          &reason)) {
+                          &line->bulk_faults, &reason)) {
       return Fail(error, "bad --fault: " + reason);
     }
   }
@@ -138,7 +138,7 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
 
 bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
                       termsim::StreamFaults* stream_faults, termsim::UsbFaults* usb_faults,
-                      std::string* error) {
+                      termsim::BulkFaults* bulk_faults, std::string* error) {
   const size_t eq = text.find('=');
   const std::string name = text.substr(0, eq);
   const bool has_value = eq != std::string::npos;
@@ -240,6 +240,32 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
     return flag(&stream_faults->coalesce);
   } else if (name == "tcp_refuse") {
     return flag(&stream_faults->refuse);
+  } else if (name == "short_reply") {
+    // CMD:N
+    const size_t colon = value.find(':');
+    uint16_t command = 0;
+    uint32_t bytes = 0;
+    if (colon == std::string::npos ||
+        !ParseNumber<uint16_t>(value.substr(0, colon), 65535, &command) || command == 0 ||
+        !ParseNumber<uint32_t>(value.substr(colon + 1), 65536, &bytes)) {
+      return bad_value();
+    }
+    faults->short_reply_command = command;
+    faults->short_reply_bytes = bytes;
+  } else if (name == "unanswered") {
+    if (!ParseNumber<uint16_t>(value, 65535, &faults->unanswered_command)) return bad_value();
+  } else if (name == "event_every") {
+    if (!ParseNumber<uint32_t>(value, 600000, &faults->event_every_ms)) return bad_value();
+  } else if (name == "prepare_no_data") {
+    return flag(&bulk_faults->prepare_without_data);
+  } else if (name == "empty_blocks") {
+    return flag(&bulk_faults->empty_blocks);
+  } else if (name == "piecewise_count") {
+    uint32_t count = 0;
+    if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(), &count)) {
+      return bad_value();
+    }
+    bulk_faults->piecewise_count = count;
   } else if (name == "seed") {
     if (!ParseNumber<uint32_t>(value, std::numeric_limits<uint32_t>::max(), &faults->seed)) {
       return bad_value();
@@ -250,7 +276,8 @@ bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
                            "drop_ratio, seed, tcp_close, tcp_reset, tcp_reset_data, tcp_split, "
                            "tcp_split_pause_ms, tcp_coalesce, tcp_bad_magic, tcp_oversize, "
                            "tcp_refuse, usb_bad_mark, usb_long_length, usb_zero_code, usb_torn, "
-                           "usb_torn_pause_ms, usb_chunk_ms)");
+                           "usb_torn_pause_ms, usb_chunk_ms, short_reply, unanswered, "
+                           "event_every, prepare_no_data, piecewise_count, empty_blocks)");
   }
   return true;
 }

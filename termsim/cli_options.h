@@ -36,6 +36,7 @@ struct CommandLine {
   termsim::Faults faults;
   termsim::StreamFaults stream_faults;
   termsim::UsbFaults usb_faults;
+  termsim::BulkFaults bulk_faults;
 
   bool udp() const { return udp_given || (!tcp && usb_dir.empty()); }
 };
@@ -43,11 +44,12 @@ struct CommandLine {
 // False with a message for the user in `error` (the program then exits 2).
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std::string* error);
 
-// Applies one --fault NAME[=VALUE] switch: a reply fault or, for the names
-// starting "tcp_", a fault of the TCP stream, for those starting "usb_" one
-// of the drive file. False with a reason in `error`.
+// Applies one --fault NAME[=VALUE] switch: a reply fault, for the names
+// starting "tcp_" a fault of the TCP stream, for those starting "usb_" one
+// of the drive file, or a fault of bulk transfers. False with a reason in
+// `error`.
 bool ApplyFaultSwitch(const std::string& text, termsim::Faults* faults,
                       termsim::StreamFaults* stream_faults, termsim::UsbFaults* usb_faults,
-                      std::string* error);
+                      termsim::BulkFaults* bulk_faults, std::string* error);
 
 }  // namespace termsim_cli

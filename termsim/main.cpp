@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
   sim.SetFaults(line.faults);
   sim.SetStreamFaults(line.stream_faults);
   sim.SetUsbFaults(line.usb_faults);
+  sim.SetBulkFaults(line.bulk_faults);
   if (line.udp()) {
     if (!sim.StartUdp(line.address, line.port)) {
       std::fprintf(stderr, "termsim: cannot listen on udp %s:%u\n", line.address.c_str(),

@@ -78,7 +78,12 @@ DEVAPI_API int32_t Q_ConnectStatus(DEVAPI_HANDLE handle);
 DEVAPI_API int32_t Q_SetCommuTimeOut(DEVAPI_HANDLE handle, int32_t seconds);
 /* Kind 1: value 0 makes user privileges pass unconverted. 1. */
 DEVAPI_API int32_t Q_SetParameters(DEVAPI_HANDLE handle, int32_t kind, int32_t value);
-/* Abandons the exchange running on the handle in another thread. */
+/* Abandons the exchange running on the handle in another thread: every wait
+ * of the running call (replies, bulk data, the terminal's preparation) ends
+ * within DEVAPI_CANCEL_WITHIN_MS; data the terminal prepared is still
+ * released, with that command's own time-out. A download cancelled so
+ * returns -2. */
+#define DEVAPI_CANCEL_WITHIN_MS 200
 DEVAPI_API void Q_CancelByUser(DEVAPI_HANDLE handle);
 /* Copies the SDK version text with its terminator: 13 bytes, so the buffer
  * must hold at least 13. */
@@ -493,7 +498,12 @@ DEVAPI_API int32_t Q_ClearDataEx(DEVAPI_HANDLE handle, int32_t kind);
 DEVAPI_API int32_t Q_ClearAdministrators(DEVAPI_HANDLE handle);
 
 /* Per-user attributes; `user` is a user number (an ID text's number on
- * colour-screen terminals, 0 when that ID is unknown). 1; -2. */
+ * colour-screen terminals, 0 when that ID is unknown). 1; -2. A reply too
+ * short for the fields read (group: 4 bytes; time zones: 8 bytes on
+ * colour-screen terminals, else the 4-byte count and 4 bytes for each of
+ * the at most 3 zones it announces; verification style: 3 bytes) gives -2
+ * and leaves the outputs untouched; so does every call that reads a
+ * fixed-layout reply. */
 DEVAPI_API int32_t Q_GetUserGroup(DEVAPI_HANDLE handle, int32_t user, int32_t* group);
 DEVAPI_API int32_t Q_SetUserGroup(DEVAPI_HANDLE handle, int32_t user, int32_t group);
 /* time_zones: 4 ints; *follows_group = 1 when the user follows its group. */
@@ -540,7 +550,10 @@ DEVAPI_API int32_t Q_DelUserIDCard(DEVAPI_HANDLE handle, const char* id_text);
 
 /* Downloads every template into the session's template view: piecewise
  * when the terminal offers it (then the quick index is built too), else in
- * bulk. Drops the other downloaded views. 1; 0 none; -2. */
+ * bulk. Drops the other downloaded views. 1; 0 none; -2. The bulk form waits
+ * for the terminal to prepare its table at most DEVWIRE_FIRST_ANSWER_LIMIT_MS
+ * per attempt and DEVWIRE_QUERY_DEADLINE_MS in all, then the data has the
+ * deadline of devwire.h. */
 DEVAPI_API int32_t Q_ReadTempData(DEVAPI_HANDLE handle);
 /* Every template through the piecewise download only (no quick index). */
 DEVAPI_API int32_t Q_ReadLargeTmp(DEVAPI_HANDLE handle);
@@ -595,7 +608,8 @@ DEVAPI_API int32_t SSR_Q_DelUserTmpExt(DEVAPI_HANDLE handle, const char* id_text
 
 /* Asks the terminal whose template matches a version-9 template. 1 and the
  * user in *pin (its PIN2 on terminals with wide user numbers); 0 no match;
- * 4 a template the codec cannot read (nothing sent); -2. */
+ * 4 a template the codec cannot read (nothing sent); -2 (also for an
+ * answer without the 2-byte PIN). */
 DEVAPI_API int32_t Q_TestUserTmp(DEVAPI_HANDLE handle, int32_t* pin, const uint8_t* tmpl);
 
 /* Template tools (no handle). 1, or 4 for an unusable template.

@@ -32,6 +32,8 @@ BulkOutcome ReadIntoBuffer(DeviceSession& session, uint16_t command,
   out.result = DEVWIRE_READDATA(session.engine, &out.code, session.read_buf.data(),
                                 static_cast<int32_t>(size), static_cast<int32_t>(request_len),
                                 session.block_size, session.data_timeout_ms);
+  // A read cut short by a cancel failed; it did not find the log empty.
+  if (out.code != kAckOk && session.cancel_requested != 0) out.result = -2;
   return out;
 }
 

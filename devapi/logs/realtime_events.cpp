@@ -74,8 +74,13 @@ int32_t PollRealtimeLog(DeviceSession& s) {
   }
 
   // The terminal's count is believed only as far as the bytes it really
-  // sent after the count, and never beyond the reply buffer.
+  // sent after the count, and never beyond the reply buffer. An answer too
+  // short for the count itself tells nothing.
   const int32_t arrived = DEVWIRE_REPLYLENGTH(s.engine);
+  if (arrived < static_cast<int32_t>(kCountSize)) {
+    ForgetPolledEvents(s);
+    return -2;
+  }
   const uint32_t held =
       arrived > static_cast<int32_t>(kCountSize) ? static_cast<uint32_t>(arrived) - kCountSize : 0;
   const uint32_t count = wire::ByteReader(s.rt_buf).U32();

@@ -358,7 +358,10 @@ DEVAPI_API int32_t Q_SetParameters(DEVAPI_HANDLE handle, int32_t kind, int32_t v
 DEVAPI_API void Q_CancelByUser(DEVAPI_HANDLE handle) {
   try {
     DeviceSession* s = SessionFromHandle(handle);
-    if (s != nullptr) DEVWIRE_SetOperate(s->engine, 1);
+    if (s != nullptr) {
+      s->cancel_requested = 1;
+      DEVWIRE_SetOperate(s->engine, 1);
+    }
   } catch (...) {
   }
 }

@@ -17,6 +17,7 @@
 //    fields published here keep their names and types.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +46,10 @@ struct DeviceSession {
   // ---------------------------------------------------------------- session
   // Connection and transfer parameters.
   DEVWIRE_HANDLE engine = nullptr;  // owned: DEVWIRE_CLOSE in Q_Close
+  // Set by Q_CancelByUser (from any thread), cleared as each call begins: a
+  // download that ends with nothing after a cancel failed, it did not find
+  // an empty terminal.
+  std::atomic<int32_t> cancel_requested{0};
   ConnectKind kind = ConnectKind::kNone;
   int32_t cmd_timeout_ms = 0;   // ordinary commands
   int32_t data_timeout_ms = 0;  // bulk transfers

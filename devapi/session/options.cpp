@@ -280,7 +280,7 @@ DEVAPI_API int32_t Q_GetDeviceInfo(DEVAPI_HANDLE handle, int32_t type, int32_t* 
       case -6: {
         const uint8_t data[1] = {*reinterpret_cast<const uint8_t*>(value)};
         const Reply r = SendCommand(*s, 14, data, 4, AddTimeout(s->cmd_timeout_ms, 3000));
-        if (!r.ok()) return -2;
+        if (!r.HasAtLeast(4)) return -2;  // a short answer holds no value
         std::memcpy(value, r.bytes.data(), 4);
         return 1;
       }
@@ -552,13 +552,13 @@ DEVAPI_API int32_t Q_GetPINWidth(DEVAPI_HANDLE handle, int32_t* width) {
     DeviceSession* s = BeginCall(handle);
     if (s == nullptr) return -1;
     if (width == nullptr) return 4;
-    *width = 5;
     uint16_t last = 0;
     for (int attempt = 0; attempt < 10; ++attempt) {
       const uint8_t data[2] = {0, 0};
       const Reply r = SendCommand(*s, 69, data, 2, s->cmd_timeout_ms);
       last = r.code;
-      if (r.ok() && !r.HasAtLeast(1)) return -2;  // accepted, but no width came
+      // Accepted, but no width came: nothing to report, the output stays.
+      if (r.ok() && !r.HasAtLeast(1)) return -2;
       if (r.ok()) {
         *width = static_cast<int8_t>(r.bytes[0]);
         s->pin_width = *width;
@@ -568,6 +568,7 @@ DEVAPI_API int32_t Q_GetPINWidth(DEVAPI_HANDLE handle, int32_t* width) {
       // failure that left the command code): asking again only waits longer.
       if (r.code == kAckNo || r.code == kAckErrorCmd || r.code == 69) break;
     }
+    *width = 5;  // the narrow width, when the terminal cannot tell
     return (last == kAckError || last == kAckUnknown) ? 1 : -2;
   });
 }

@@ -28,7 +28,10 @@ DeviceSession* SessionFromHandle(void* handle) {
 
 DeviceSession* BeginCall(void* handle) {
   DeviceSession* session = SessionFromHandle(handle);
-  if (session != nullptr) DEVWIRE_SetOperate(session->engine, 0);
+  if (session != nullptr) {
+    session->cancel_requested = 0;
+    DEVWIRE_SetOperate(session->engine, 0);
+  }
   return session;
 }
 

@@ -95,6 +95,8 @@ int32_t ReadAllTemplates(DeviceSession& s) {
     return 1;
   }
   s.quick_tmpl_state = kQuickUnused;
+  // Cancelled: the download failed; nothing more is sent.
+  if (s.cancel_requested != 0) return -2;
   if ((code == devapi::kAckError && received <= 0) || code == kAckNoSuchData ||
       code == kAckNoSuchRecord) {
     return 0;

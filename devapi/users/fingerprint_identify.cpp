@@ -16,6 +16,7 @@ constexpr uint16_t kCmdIdentify = 1011;
 constexpr size_t kIdentifyReplySize = 1024;
 constexpr int32_t kIdentifyTimeoutMs = 5000;  // fixed, not added to cmd_timeout_ms
 constexpr int32_t kNarrowWidth = 5;
+constexpr size_t kIdentifyReplyNeeds = 2;  // the matched PIN, u16
 
 int32_t Identify(DeviceSession& s, const uint8_t* tmpl, int32_t* pin_out) {
   // The template travels compact; one the codec cannot read is not sent.
@@ -27,9 +28,8 @@ int32_t Identify(DeviceSession& s, const uint8_t* tmpl, int32_t* pin_out) {
   compact.resize(n);
   const auto reply =
       devapi::SendCommand(s, kCmdIdentify, compact, kIdentifyReplySize, kIdentifyTimeoutMs);
-  if (!reply.ok()) return -2;
-  // An empty reply names nobody.
-  if (reply.length < 2) return 0;
+  // An answer without the matched PIN tells nothing, not "no match".
+  if (!reply.HasAtLeast(kIdentifyReplyNeeds)) return -2;
   const uint16_t pin = wire::ByteReader(reply.bytes).U16();
   if (pin == 0) return 0;
   *pin_out = static_cast<int32_t>(s.pin_width > kNarrowWidth ? Pin2FromPin(s, pin) : pin);

@@ -1,5 +1,6 @@
 // Per-user attributes kept by the terminal: group, time zones and the
 // verification setting.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -28,6 +29,12 @@ constexpr uint16_t kCmdGetVerifyStyle = 80;
 constexpr size_t kTimeZoneReplySize = 100;
 constexpr size_t kVerifyWriteSize = 24;
 constexpr size_t kVerifyReplySize = 26;
+// Bytes of the fixed fields each reply must hold; a shorter answer carries
+// no value and the outputs are left as they are.
+constexpr size_t kGroupReplyNeeds = 4;     // the u32 whose low byte is the group
+constexpr size_t kTftZonesReplyNeeds = 8;  // four u16 words
+constexpr size_t kZoneCountBytes = 4;      // i32 count, then a u32 per zone
+constexpr size_t kVerifyReplyNeeds = 3;    // the style at offset 2
 // Colour-screen time-zone word 0: 1 when the user has zones of its own.
 constexpr uint32_t kOwnZonesMode = 1;
 
@@ -71,6 +78,17 @@ Addressed VerifyUser(DeviceSession& s, int32_t pin, int32_t pin2) {
   return {static_cast<uint32_t>(target), std::nullopt};
 }
 
+// The bytes a time-zone answer must hold: four words on colour-screen
+// terminals; elsewhere the count and as many of the (at most three) zones
+// as it announces.
+size_t TimeZoneReplyNeeds(const DeviceSession& s, const devapi::Reply& reply) {
+  if (s.is_tft != 0) return kTftZonesReplyNeeds;
+  if (reply.length < kZoneCountBytes) return kZoneCountBytes;
+  const int32_t count = wire::ByteReader(reply.bytes).I32();
+  const uint32_t n = static_cast<uint32_t>(count < 0 ? ~count : count);
+  return kZoneCountBytes + 4 * std::min<uint32_t>(n, 3);
+}
+
 std::vector<uint8_t> PinWord(uint32_t pin, size_t size) {
   std::vector<uint8_t> request(size, 0);
   wire::ByteWriter(request).U32(pin);
@@ -90,7 +108,7 @@ DEVAPI_API int32_t Q_GetUserGroup(DEVAPI_HANDLE handle, int32_t user, int32_t* g
     if (who.result) return *who.result;
     const auto reply = devapi::SendCommand(*s, users::kCmdGetGroup, users::PinWord(who.pin, 4), 4,
                                            s->cmd_timeout_ms);
-    if (!reply.ok()) return -2;
+    if (!reply.HasAtLeast(users::kGroupReplyNeeds)) return -2;
     users::PutInt(group, static_cast<int32_t>(reply.Word(0) & 0xFF));
     return 1;
   });
@@ -120,6 +138,8 @@ DEVAPI_API int32_t Q_GetUserTZs(DEVAPI_HANDLE handle, int32_t user, int32_t* tim
     const auto reply = devapi::SendCommand(*s, users::kCmdGetTimeZones, users::PinWord(who.pin, 4),
                                            users::kTimeZoneReplySize, s->cmd_timeout_ms);
     if (!reply.ok()) return -2;
+    const auto needed = users::TimeZoneReplyNeeds(*s, reply);
+    if (!reply.HasAtLeast(needed)) return -2;
     std::array<int32_t, 4> zones{0, 0, 0, 0};
     if (time_zones != nullptr) std::copy(time_zones, time_zones + 4, zones.begin());
     wire::ByteReader r(reply.bytes);
@@ -134,7 +154,7 @@ DEVAPI_API int32_t Q_GetUserTZs(DEVAPI_HANDLE handle, int32_t user, int32_t* tim
       follows = count < 0;
       const uint32_t n = static_cast<uint32_t>(follows ? ~count : count);
       for (size_t i = 0; i < 3; ++i) zones[i] = 0;
-      for (size_t i = 0; i < 3 && i < n && r.remaining() >= 4; ++i) {
+      for (size_t i = 0; i < 3 && i < n; ++i) {
         zones[i] = static_cast<int32_t>(r.U32());
       }
     }
@@ -200,7 +220,7 @@ DEVAPI_API int32_t Q_GetUserInfoEx(DEVAPI_HANDLE handle, int32_t pin, int32_t pi
     wire::ByteWriter(request).U16(static_cast<uint16_t>(who.pin));
     const auto reply = devapi::SendCommand(*s, users::kCmdGetVerifyStyle, request,
                                            users::kVerifyReplySize, s->cmd_timeout_ms);
-    if (!reply.ok()) return -2;
+    if (!reply.HasAtLeast(users::kVerifyReplyNeeds)) return -2;
     users::PutInt(verify_style, reply.bytes[2]);
     return 1;
   });

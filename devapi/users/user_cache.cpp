@@ -92,6 +92,8 @@ int32_t LoadUserCache(devapi::DeviceSession& s) {
     s.user_cache.loaded = true;
     return 1;
   }
+  // Cancelled: the load failed; nothing more is sent.
+  if (s.cancel_requested != 0) return -2;
   if (code == devapi::kAckError && received == 0) {
     s.user_cache.loaded = true;  // a terminal without users
     return 0;

@@ -142,6 +142,50 @@ DEVWIRE_API int32_t DEVWIRE_BROADCAST(const char* plugin, const char* address, c
  * must hold this many bytes. */
 #define DEVWIRE_LARGE_BLOCK_SIZE 409600
 
+/* Bounds of the bulk reads, so that a terminal that stalls, or announces data
+ * it never sends, costs a time a caller can work out beforehand.
+ *
+ * Overall deadline. Once the terminal has announced how much it prepared
+ * (the answer to CMD_QUERY_DATA, the CMD_PREPARE_DATA reply of a streamed
+ * read or of a large block), the rest of the read must be done within
+ *     DEVWIRE_BULK_DEADLINE_BASE_MS
+ *   + DEVWIRE_BULK_DEADLINE_TIMEOUTS x T
+ *   + announced bytes x 1000 / DEVWIRE_BULK_FLOOR_BYTES_PER_S   milliseconds,
+ * T being the read's time-out: the caller's for DEVWIRE_READDATA1 and
+ * ReadBlock_LargeTmp; the caller's but at most 32000 ms for the buffered
+ * reads (DEVWIRE_READDATA, DEVWIRE_READDATA2, DEVWIRE_READDB with 1000 ms);
+ * 32000 ms for DEVWIRE_READMEMORY; 100000 ms for each
+ * range of READDATA_PICE_BY_PICE, which asks at most
+ * ceil(count / 200) ranges of 3 tries each, the count bounded by the
+ * buffer. A read nested in another keeps the earlier deadline. Every wait
+ * of the read (replies, chunks, blocks, the query's attempts) ends at the
+ * deadline; the read then fails (code slot CMD_ACK_ERROR_DATA, result -2;
+ * -3 for DEVWIRE_READMEMORY, -1 for READDATA_PICE_BY_PICE and
+ * ReadBlock_LargeTmp), the terminal is told to free its data
+ * (CMD_FREE_DATA, or 2019 for a piecewise read, bounded as a first answer
+ * below) and the line is drained (at most 15000 ms) for the next command.
+ *
+ * First answer. Each attempt of CMD_QUERY_DATA, of the count command of
+ * READDATA_PICE_BY_PICE and of the releases CMD_FREE_DATA and 2019 waits at
+ * most DEVWIRE_FIRST_ANSWER_LIMIT_MS for the answer, however long the
+ * time-out (a terminal preparing a large table may take long, but not for
+ * ever), and all attempts of one such command together end within
+ * DEVWIRE_QUERY_DEADLINE_MS.
+ *
+ * Cancel. DEVWIRE_SetOperate(handle, 1) ends every wait of the running
+ * command or read within DEVWIRE_CANCEL_WITHIN_MS (the release commands
+ * CMD_FREE_DATA and 2019 still go out, with their own time-out). A read
+ * cancelled under way leaves CMD_ACK_ERROR in the code slot with result -2
+ * (-1 for READDATA_PICE_BY_PICE and ReadBlock_LargeTmp; DEVWIRE_READDATA
+ * gives 0 for it, as for a refusal). A line failure ends the waits at once
+ * as well. */
+#define DEVWIRE_BULK_DEADLINE_BASE_MS 1000
+#define DEVWIRE_BULK_DEADLINE_TIMEOUTS 4
+#define DEVWIRE_BULK_FLOOR_BYTES_PER_S 512
+#define DEVWIRE_FIRST_ANSWER_LIMIT_MS 120000
+#define DEVWIRE_QUERY_DEADLINE_MS 240000
+#define DEVWIRE_CANCEL_WITHIN_MS 200
+
 /* The data of the command in *code; the first param_length bytes of buffer
  * are its request. Buffered where the terminal can prepare the data, else
  * streamed. Bytes read, or <= 0; the outcome is in *code. */

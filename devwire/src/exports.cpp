@@ -9,6 +9,7 @@
 #include "devwire.h"
 #include "connection/engine_connection.h"
 #include "exchange/send_command.h"
+#include "exchange/wait_bound.h"
 #include "bulk/upload.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
@@ -130,7 +131,12 @@ DEVWIRE_API int32_t DEVWIRE_CONNECTSTATUS(DEVWIRE_HANDLE handle) {
 }
 
 DEVWIRE_API DEVWIRE_HANDLE DEVWIRE_SetOperate(DEVWIRE_HANDLE handle, int32_t value) {
-  if (handle != nullptr) Connection(handle)->abort_flag = value;
+  if (handle != nullptr) {
+    devwire::EngineConnection* c = Connection(handle);
+    c->abort_flag = value;
+    // A read waiting on the calling thread ends now, not at its time-out.
+    if (value == 1) devwire::InterruptDirectRead(*c);
+  }
   return handle;
 }
 

@@ -13,6 +13,7 @@
 #include "bulk/trailer.h"
 #include "links/delayed_sender.h"
 #include "events/event_push.h"
+#include "links/event_ticker.h"
 #include "links/fault_injector.h"
 #include "links/packet_log.h"
 #include "links/peer.h"
@@ -64,6 +65,7 @@ struct Simulator::Impl {
   UsbEndpoint usb;
   DelayedSender delayed;
   EventPusher pusher;
+  EventTicker ticker;     // the chattering-terminal fault
   bool services = false;  // delayed and pusher running (Start* and Stop only)
   SearchResponder search;
   mutable std::mutex peer_mu;
@@ -100,6 +102,7 @@ void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size
   }
   if (tcp.CutAfterRequest(from)) return;  // the connection goes with the request
   if (faults.Silent()) return;
+  if (faults.Unanswered(request->header.code)) return;
 
   if (faults.TakeRetry()) {
     // Busy: the command is not carried out, and the host is asked to send
@@ -111,7 +114,9 @@ void Simulator::Impl::OnPacket(std::span<const uint8_t> packet, size_t wire_size
     Transmit(busy, from);
     return;
   }
-  Transmit(model.Handle(*request, from), from);
+  Reply reply = model.Handle(*request, from);
+  faults.ShapePayload(request->header.code, reply.code, reply.payload);
+  Transmit(reply, from);
 }
 
 bool Simulator::Impl::SendPacket(const Peer& to, std::span<const uint8_t> packet,
@@ -170,6 +175,26 @@ bool Simulator::Impl::StartServices() {
     SendPacket(to, packet, Outgoing::kEvent);
   };
   if (!pusher.Start(push)) {
+    delayed.Stop();
+    return false;
+  }
+  const auto period = [this] { return faults.EventPeriodMs(); };
+  const auto tick = [this](uint16_t counter) {
+    std::optional<Peer> to;
+    {
+      std::lock_guard lock(peer_mu);
+      to = last_peer;
+    }
+    if (!to) return;
+    Reply event;
+    event.code = wire::kEventPacket;
+    event.connection_id = kEventKeyPress;
+    event.reply_counter = counter;
+    event.payload.assign(4, 0);
+    SendPacket(*to, EncodeReply(event));
+  };
+  if (!ticker.Start(period, tick)) {
+    pusher.Stop();
     delayed.Stop();
     return false;
   }
@@ -252,6 +277,7 @@ uint16_t Simulator::udp_port() const { return impl_->endpoint.port(); }
 
 void Simulator::Stop() {
   impl_->search.Stop();
+  impl_->ticker.Stop();
   impl_->pusher.Stop();  // pushes go out through the endpoints
   // Late replies go first: they send through the endpoints' sockets.
   impl_->delayed.Stop();

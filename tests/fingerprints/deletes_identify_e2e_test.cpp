@@ -58,9 +58,23 @@ TEST_F(FingerprintsE2E, IdentifyRefusesUnreadableTemplatesAndEmptyReplies) {
   const Bytes junk(64, 0x5A);
   EXPECT_EQ(Q_TestUserTmp(handle, &pin, junk.data()), 4);
   EXPECT_EQ(Sent(1011), 0u);
-  sim->SetCannedReply(1011, Bytes{});
-  EXPECT_EQ(Q_TestUserTmp(handle, &pin, Version9(40).data()), 0);
-  EXPECT_EQ(pin, -1);
+  // Accepted, but too short to name anybody: a failure, not "no match",
+  // and the output stays. The 2 bytes of the PIN are what it needs.
+  sim->SetIdentifyAnswer(21);
+  for (uint32_t bytes : {0u, 1u}) {
+    termsim::Faults short_reply;
+    short_reply.short_reply_command = 1011;
+    short_reply.short_reply_bytes = bytes;
+    sim->SetFaults(short_reply);
+    EXPECT_EQ(Q_TestUserTmp(handle, &pin, Version9(40).data()), -2) << bytes << " bytes";
+    EXPECT_EQ(pin, -1);
+  }
+  termsim::Faults just_enough;
+  just_enough.short_reply_command = 1011;
+  just_enough.short_reply_bytes = 2;
+  sim->SetFaults(just_enough);
+  EXPECT_EQ(Q_TestUserTmp(handle, &pin, Version9(40).data()), 1);
+  EXPECT_EQ(pin, 21);
 }
 
 }  // namespace

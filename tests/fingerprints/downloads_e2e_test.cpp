@@ -1,6 +1,11 @@
 // Downloading templates: in bulk (command 7), piecewise (2221/2017), one
 // user's (6); the quick index; hostile counts and sizes.
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
 
 #include "fingerprints_fixture.h"
 #include "wire/codes.h"
@@ -153,6 +158,54 @@ TEST_F(FingerprintsE2E, HostileTableIsBoundedByWhatArrived) {
   EXPECT_EQ(Session().tmpl_len, table.size() - 4);
   EXPECT_EQ(QueryEx(handle, "1", 0).bytes, good);
   EXPECT_EQ(QueryEx(handle, "2", 0).result, 0);
+}
+
+// A terminal that takes the template query and never answers it: the call
+// ends within the first-answer limit (shortened here, as the engine allows
+// tests to), not after the data time-out times 300 for each attempt.
+TEST_F(FingerprintsE2E, SilentTemplateQueryIsBoundedByTheFirstAnswerLimit) {
+  constexpr int kLimitMs = 300;
+  ASSERT_EQ(::setenv("TERMKIT_FIRST_ANSWER_LIMIT_MS", std::to_string(kLimitMs).c_str(), 1), 0);
+  ASSERT_NE(Connect(Ver9(), SomeTemplates()), nullptr);
+  ASSERT_EQ(Q_SetCommuTimeOut(handle, 1), 1);  // 300 s per query attempt without the limit
+  termsim::Faults mute;
+  mute.unanswered_command = wire::CMD_QUERY_DATA;
+  sim->SetFaults(mute);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Q_ReadTempData(handle), -2);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+  ::unsetenv("TERMKIT_FIRST_ANSWER_LIMIT_MS");
+  // The bulk read and the data base read that follows it, each at most the
+  // query deadline (two first-answer waits); generous slack.
+  const int64_t query_deadline =
+      kLimitMs * (DEVWIRE_QUERY_DEADLINE_MS / DEVWIRE_FIRST_ANSWER_LIMIT_MS);
+  EXPECT_LT(took, 2 * query_deadline + 2000);
+  EXPECT_LE(Sent(wire::CMD_QUERY_DATA), 4u);
+}
+
+TEST_F(FingerprintsE2E, CancelledTemplateDownloadFails) {
+  ASSERT_NE(Connect(Ver9(), SomeTemplates()), nullptr);
+  termsim::Faults mute;
+  mute.unanswered_command = wire::CMD_QUERY_DATA;
+  sim->SetFaults(mute);
+  const auto start = std::chrono::steady_clock::now();
+  const auto since = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  };
+  std::atomic<int64_t> cancelled_at{0};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancelled_at = since();
+    Q_CancelByUser(handle);
+  });
+  EXPECT_EQ(Q_ReadTempData(handle), -2) << "a cancelled download is no empty terminal";
+  const int64_t ended = since();
+  canceller.join();
+  EXPECT_LT(ended - cancelled_at, DEVAPI_CANCEL_WITHIN_MS + 1500);
 }
 
 }  // namespace

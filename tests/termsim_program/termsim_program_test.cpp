@@ -84,7 +84,13 @@ TEST(TermsimProgram, HelpDocumentsProfilesDataFilesAndFaults) {
                            "usb_long_length",
                            "usb_zero_code",
                            "usb_torn",
-                           "usb_chunk_ms"}) {
+                           "usb_chunk_ms",
+                           "short_reply=CMD:N",
+                           "unanswered=CMD",
+                           "event_every=MS",
+                           "prepare_no_data",
+                           "piecewise_count=N",
+                           "empty_blocks"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
 }
@@ -114,6 +120,10 @@ TEST(TermsimProgram, BadArgumentsExitTwoWithAMessage) {
       {{"--fault", "drop=-1"}, "bad value for drop"},
       {{"--fault", "drop_ratio=2"}, "bad value for drop_ratio"},
       {{"--fault", "silent=maybe"}, "bad value for silent"},
+      {{"--fault", "short_reply=201"}, "bad value for short_reply"},
+      {{"--fault", "short_reply=0:4"}, "bad value for short_reply"},
+      {{"--fault", "unanswered=70000"}, "bad value for unanswered"},
+      {{"--fault", "empty_blocks=yes"}, "bad value for empty_blocks"},
       {{"--log", "generate=oops"}, "bad --log"},
   };
   for (const Case& c : cases) {
@@ -190,6 +200,15 @@ TEST(TermsimProgram, CountedFaultsStillServe) {
   const RunResult r = sim.Termctl({"time"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "2024-03-01 09:15:00\n");
+}
+
+TEST(TermsimProgram, ShortReplyFaultMakesTheClockUnreadable) {
+  // Half a packed time: the library reports no time rather than a made-up one.
+  RunningTermsim sim({"--demo", "--fault", "short_reply=201:2"});
+  ASSERT_NE(sim.port, 0) << sim.process.err();
+  const RunResult r = sim.Termctl({"time"});
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("2024-03-01"), std::string::npos) << r.out;
 }
 
 TEST(TermsimProgram, SilentTerminalMakesTermctlFailClearly) {

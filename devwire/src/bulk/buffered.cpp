@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "bulk/constants.h"
+#include "bulk/first_answer.h"
 #include "bulk/memory.h"
 #include "connection/engine_connection.h"
 #include "exchange/exchange.h"
 #include "bulk/lzo_block.h"
+#include "exchange/line_drain.h"
 #include "exchange/reader_channel.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
 #include "wire/hash.h"
 #include "wire/le_bytes.h"
@@ -45,15 +48,17 @@ int32_t PlusMs(int32_t timeout_ms, int32_t extra_ms) {
   return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
 }
 
-// Tells the terminal it may drop the prepared data.
+// Tells the terminal it may drop the prepared data. It goes out after a
+// cancel and past the deadline too, with its own time-out.
 void FreePrepared(EngineConnection& c, int32_t timeout_ms) {
+  const DeadlineExempt release_anyway(c);
   std::array<uint8_t, kFreeReplyArea> area{};
   ExchangeRequest release;
   release.code = wire::CMD_FREE_DATA;
   release.reply = area;
   release.timeout_ms = PlusMs(timeout_ms, OnUsbDirect(c) ? kUsbDirectExtraMs : 0);
   release.keep_armed = true;
-  Exchange(c, release);
+  ExchangeFirstAnswer(c, release);
 }
 
 // A description that cannot be genuine: plain data that changes size, or
@@ -71,6 +76,7 @@ int32_t FetchVerified(EngineConnection& c, std::span<uint8_t> target, uint32_t h
   int32_t result = 0;
   for (int pass = 0; pass < kBufferedReadPasses; ++pass) {
     if (c.abort_flag == 1) return -2;
+    if (DeadlinePassed(c)) return -2;
     const int32_t got =
         ReadMemory(c, wire::CMD_READ_DATA, 0, target, block_size, kBufferedBlockTries, true);
     if (got <= 0) return got;
@@ -96,10 +102,12 @@ int32_t ReadHeld(EngineConnection& c, uint16_t& code, std::span<const uint8_t> p
   ask.code = wire::CMD_QUERY_DATA;
   ask.data = query;
   ask.reply = area;
+  // However long the time-out, the first answer is waited for within the
+  // limit, and all the query's attempts within twice that.
   ask.timeout_ms = PlusMs(timeout_ms, kQueryExtraMs + (OnUsbDirect(c) ? kUsbDirectExtraMs : 0));
   ask.keep_armed = true;
   ask.keep_reply = &reply;
-  const ExchangeResult ex = Exchange(c, ask);
+  const ExchangeResult ex = ExchangeFirstAnswer(c, ask);
 
   if (ex.outcome == wire::CMD_DATA) {
     // Small enough to come with the answer.
@@ -128,6 +136,12 @@ int32_t ReadHeld(EngineConnection& c, uint16_t& code, std::span<const uint8_t> p
     return -100;
   }
 
+  // From the announcement on, the read has its overall deadline.
+  DeadlineScope deadline(c);
+  // The blocks wait kMemoryBlockTimeoutMs each at most, whatever the
+  // caller's time-out.
+  deadline.Limit(BulkDeadlineMs(std::min(timeout_ms, kMemoryBlockTimeoutMs), p->stored));
+
   // Plain data goes straight to its place; compressed data waits in a
   // private area of its stored size until its hash is checked.
   std::vector<uint8_t> packed;
@@ -145,6 +159,17 @@ int32_t ReadHeld(EngineConnection& c, uint16_t& code, std::span<const uint8_t> p
 
   int32_t result = FetchVerified(c, target, p->hash, block_size);
   bool good = result > 0;
+  // Out of time, or cancelled: the read failed, whatever the blocks said.
+  const bool cut = c.abort_flag == 1 || DeadlinePassed(c);
+  if (cut) {
+    good = false;
+    result = -2;
+    // Whatever is still on its way must not meet the next command.
+    if (c.abort_flag != 1) {
+      const DeadlineExempt drain_anyway(c);
+      DrainLine(c, kChunkDrainSilenceMs);
+    }
+  }
   // Released whatever happened, cancelled or not.
   FreePrepared(c, timeout_ms);
 

@@ -11,6 +11,7 @@
 #include "exchange/event_ack.h"
 #include "exchange/line_drain.h"
 #include "exchange/line_status.h"
+#include "exchange/wait_bound.h"
 #include "platform/debug.h"
 #include "platform/tick.h"
 #include "trace.h"
@@ -117,12 +118,21 @@ BulkResult Collector::Run() {
   const uint64_t most_packets = 4 * static_cast<uint64_t>(map_.count()) + 16;
   uint64_t packets = 0;
   while (taken_ < map_.count() + 1 && packets < most_packets) {
+    if (c_.abort_flag == 1) {
+      Fail(wire::CMD_ACK_ERROR, -2, 0, false);
+      break;
+    }
+    if (DeadlinePassed(c_)) {
+      // The read's overall deadline: whatever still comes is drained.
+      Fail(wire::CMD_ACK_ERROR_DATA, -2, 0, true);
+      break;
+    }
     if (platform::TicksSince(last_arrival) > t3) {
       Fail(wire::CMD_ACK_NO, -3, 0, false);
       break;
     }
-    const int32_t got = c_.entry().read(c_.transport, c_.receive_buffer.data(),
-                                        static_cast<int32_t>(capacity), static_cast<int32_t>(t3));
+    const int32_t got = BoundedRead(c_, c_.receive_buffer.data(), static_cast<int32_t>(capacity),
+                                    static_cast<int32_t>(t3), true);
     if (IsLineFailure(got)) {
       // The line broke (e.g. a TCP link that reconnected): nothing more of
       // this stream can come, so the attempt ends now as a time-out would,

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "devwire.h"
+
 namespace devwire {
 
 // Reply areas the bulk reads hand to the exchange.
@@ -59,5 +61,19 @@ inline constexpr int32_t kMemoryBlockShrink = 8;
 inline constexpr size_t kLargeBlockArea = 409600;  // one large block at most
 inline constexpr uint32_t kLargeBlockUnits = 200;  // units per large block
 inline constexpr size_t kQueryParamBytes = 8;
+
+// The environment variable that may shorten DEVWIRE_FIRST_ANSWER_LIMIT_MS
+// (for tests), and how many such waits all attempts of a query may take.
+inline constexpr char kFirstAnswerLimitVariable[] = "TERMKIT_FIRST_ANSWER_LIMIT_MS";
+inline constexpr uint64_t kQueryDeadlineAnswers =
+    DEVWIRE_QUERY_DEADLINE_MS / DEVWIRE_FIRST_ANSWER_LIMIT_MS;
+
+// The overall deadline of a read with time-out `timeout_ms` once `bytes`
+// are announced (devwire.h).
+inline constexpr uint64_t BulkDeadlineMs(int32_t timeout_ms, uint64_t bytes) {
+  const uint64_t t = timeout_ms > 0 ? static_cast<uint64_t>(timeout_ms) : 0;
+  return DEVWIRE_BULK_DEADLINE_BASE_MS + DEVWIRE_BULK_DEADLINE_TIMEOUTS * t +
+         bytes * 1000 / DEVWIRE_BULK_FLOOR_BYTES_PER_S;
+}
 
 }  // namespace devwire

@@ -13,6 +13,7 @@
 #include "exchange/line_status.h"
 #include "platform/tick.h"
 #include "exchange/reader_channel.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
 #include "wire/packet.h"
@@ -31,18 +32,17 @@ bool ReceiveBlock(EngineConnection& c, std::span<uint8_t> block, int32_t timeout
   std::vector<uint8_t> packet(kMaxPacketSize);
   const uint32_t start = platform::TickCount();
   const uint32_t limit = static_cast<uint32_t>(std::max(timeout_ms, 0));
-  while (c.abort_flag != 1) {
+  while (c.abort_flag != 1 && !DeadlinePassed(c)) {
     const uint32_t elapsed = platform::TicksSince(start);
     if (elapsed >= limit) return false;
-    const int32_t got =
-        c.entry().read(c.transport, packet.data(), static_cast<int32_t>(packet.size()),
-                       static_cast<int32_t>(limit - elapsed));
+    const int32_t got = BoundedRead(c, packet.data(), static_cast<int32_t>(packet.size()),
+                                    static_cast<int32_t>(limit - elapsed), true);
     if (IsLineFailure(got)) {
       RecordLineFailure(c, got);
       return false;
     }
     if (got <= 0) {
-      platform::SleepMs(kSilentReadPauseMs);
+      BoundedSleep(c, kSilentReadPauseMs, true);
       continue;
     }
     if (got < static_cast<int32_t>(wire::kHeaderSize) || static_cast<size_t>(got) > packet.size()) {
@@ -82,12 +82,14 @@ int32_t ReadBlockHeld(EngineConnection& c, std::span<uint8_t> out, uint32_t star
   ask.timeout_ms = timeout_ms;
   ask.keep_armed = true;  // the block's packets are read here, not by the reader
   ask.keep_reply = &reply;
+  DeadlineScope deadline(c);
   const ExchangeResult ex = Exchange(c, ask);
 
   if (ex.outcome == wire::CMD_PREPARE_DATA) {
     wire::ByteReader r(reply);
     const uint32_t size = r.U32();
     const uint16_t checksum = r.U16();
+    if (r.ok()) deadline.Limit(BulkDeadlineMs(timeout_ms, size));
     if (r.ok() && size <= out.size()) {
       const std::span<uint8_t> block = out.first(size);
       size_t appended = 0;
@@ -97,7 +99,8 @@ int32_t ReadBlockHeld(EngineConnection& c, std::span<uint8_t> out, uint32_t star
       }
     }
   }
-  DrainLine(c, kLargeDrainSilenceMs);
+  // A cancelled block is left to the release that follows it.
+  if (c.abort_flag != 1) DrainLine(c, kLargeDrainSilenceMs);
   return -1;
 }
 

@@ -8,6 +8,7 @@
 #include "bulk/streamed.h"
 #include "connection/engine_connection.h"
 #include "exchange/reader_channel.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
 
@@ -29,7 +30,7 @@ BlockRead ReadBlock(EngineConnection& c, uint16_t command, uint32_t offset, std:
   if (scratch.size() < area_size) scratch.resize(area_size);
   const std::span<uint8_t> area = std::span<uint8_t>(scratch).first(area_size);
 
-  for (int t = 0; t < std::max(tries, 1); ++t) {
+  for (int t = 0; t < std::max(tries, 1) && !DeadlinePassed(c); ++t) {
     // The reader stays out between blocks; ReadMemory lets it read at the end.
     const BulkResult r = StreamedRead(c, command, request, area, true, kMemoryBlockTimeoutMs, true);
     if (r.outcome == wire::CMD_ACK_OK) {
@@ -69,6 +70,7 @@ int32_t ReadBlocks(EngineConnection& c, uint16_t command, uint32_t offset,
   int budget = kMemoryRetryBudget;
   while (done < destination.size()) {
     if (c.abort_flag == 1) return -2;
+    if (DeadlinePassed(c)) return -3;  // gave up: out of time
     const size_t n = static_cast<size_t>(
         std::min<int64_t>(block, static_cast<int64_t>(destination.size() - done)));
     const uint32_t at = offset + static_cast<uint32_t>(done);
@@ -99,6 +101,9 @@ int32_t ReadMemory(EngineConnection& c, uint16_t command, uint32_t offset,
                    std::span<uint8_t> destination, int32_t block_size, int tries,
                    bool hold_reader) {
   c.last_error = 0;
+  // Its own deadline, unless it serves a read whose deadline is earlier.
+  DeadlineScope deadline(c);
+  deadline.Limit(BulkDeadlineMs(kMemoryBlockTimeoutMs, destination.size()));
   const int32_t result = ReadBlocks(c, command, offset, destination, block_size, tries);
   if (!hold_reader) RearmReader(c);
   return result;

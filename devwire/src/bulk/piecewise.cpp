@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "bulk/constants.h"
+#include "bulk/first_answer.h"
 #include "bulk/large_block.h"
 #include "connection/engine_connection.h"
 #include "exchange/exchange.h"
 #include "exchange/line_drain.h"
 #include "exchange/reader_channel.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
 
@@ -19,13 +21,14 @@ namespace {
 // Command 2019: the terminal drops what it prepared. It goes out even after
 // a cancel.
 void ReleaseBlocks(EngineConnection& c, int32_t timeout_ms) {
+  const DeadlineExempt release_anyway(c);
   std::array<uint8_t, kBulkReplyArea> area{};
   ExchangeRequest release;
   release.code = kFreeLargeBlocks;
   release.reply = area;
   release.timeout_ms = timeout_ms;
   release.keep_armed = true;
-  Exchange(c, release);
+  ExchangeFirstAnswer(c, release);
 }
 
 // One range with its tries; the block's size, or -1.
@@ -50,7 +53,9 @@ BulkResult PiecewiseRead(EngineConnection& c, uint16_t code, std::span<uint8_t> 
   ask.timeout_ms = timeout_ms;
   ask.keep_armed = true;
   ask.keep_reply = &reply;
-  const ExchangeResult ex = Exchange(c, ask);
+  // The count comes once the terminal has prepared its records; the
+  // caller's time-out may be hours long.
+  const ExchangeResult ex = ExchangeFirstAnswer(c, ask);
   if (ex.outcome != wire::CMD_ACK_OK) {
     RearmReader(c);
     // A terminal that answers, but not OK, has nothing to give; no answer at
@@ -62,7 +67,9 @@ BulkResult PiecewiseRead(EngineConnection& c, uint16_t code, std::span<uint8_t> 
 
   wire::ByteReader r(reply);
   const uint32_t count = r.U32();
-  bool failed = !r.ok();
+  // Every unit takes at least a byte: a count the buffer cannot hold is
+  // refused before any range is asked.
+  bool failed = !r.ok() || count > buffer.size();
   bool cancelled = false;
   size_t appended = 0;
   std::vector<uint8_t> scratch;
@@ -77,6 +84,12 @@ BulkResult PiecewiseRead(EngineConnection& c, uint16_t code, std::span<uint8_t> 
     if (got < 0) {
       cancelled = c.abort_flag == 1;
       failed = !cancelled;
+      break;
+    }
+    // Units asked and none given: the terminal cannot deliver what it
+    // counted, and asking on would never reach the end.
+    if (got == 0) {
+      failed = true;
       break;
     }
     // A buffer full before the count is reached cannot hold the data.

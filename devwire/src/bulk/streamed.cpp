@@ -11,7 +11,9 @@
 #include "exchange/exchange.h"
 #include "exchange/line_drain.h"
 #include "exchange/reader_channel.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
+#include "wire/le_bytes.h"
 
 namespace devwire {
 namespace {
@@ -47,12 +49,20 @@ BulkResult StreamedRead(EngineConnection& c, uint16_t code, std::span<const uint
   std::array<uint8_t, kBulkReplyArea> area{};
   std::vector<uint8_t> reply;
 
+  // Set at the first announcement, kept over the attempts.
+  DeadlineScope deadline(c);
+
   BulkResult res{code, 0};
   bool finished = false;
   for (int attempt = 0; attempt < attempts && !finished; ++attempt) {
     if (c.abort_flag == 1) {
       res.outcome = wire::CMD_ACK_ERROR;
       finished = true;
+      break;
+    }
+    if (DeadlinePassed(c)) {
+      // Out of time: nothing more is asked.
+      res = {wire::CMD_ACK_ERROR_DATA, -2};
       break;
     }
     ExchangeRequest ask;
@@ -66,6 +76,9 @@ BulkResult StreamedRead(EngineConnection& c, uint16_t code, std::span<const uint
 
     switch (ex.outcome) {
       case wire::CMD_PREPARE_DATA: {
+        if (reply.size() >= 4) {
+          deadline.Limit(BulkDeadlineMs(timeout_ms, wire::ByteReader(reply).U32()));
+        }
         const ChunkRequest chunks{code, ex.counter, ex.result, verify, timeout_ms};
         res = CollectChunks(c, chunks, reply, map, buffer);
         break;

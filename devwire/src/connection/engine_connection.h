@@ -88,6 +88,13 @@ struct EngineConnection {
 
   platform::CriticalSection exchange_lock;  // held for one whole exchange
   std::atomic<int32_t> abort_flag{0};
+  // The overall deadline of the running bulk read (exchange/wait_bound.h);
+  // used by the calling thread only.
+  bool deadline_set = false;
+  uint32_t deadline_tick = 0;
+  // True while the calling thread is inside a cancellable transport read,
+  // which a cancel then interrupts.
+  std::atomic<bool> direct_read{false};
   std::atomic<int32_t> free_sizes_cache_off{0};
 
   std::string transport_name;  // what DEVORU_NAME reported at open

@@ -8,6 +8,7 @@
 #include "platform/tick.h"
 #include "exchange/reader_channel.h"
 #include "exchange/sync_read.h"
+#include "exchange/wait_bound.h"
 #include "trace.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
@@ -33,9 +34,30 @@ AttemptPlan PlanAttempts(uint16_t code, size_t reply_size, int32_t timeout_ms) {
 
 enum class Arrival { kReply, kNothing, kReadAgain, kRestartReadAgain, kStop, kRestart };
 
-// Reader-thread mode: wait for the reader to hand over a reply.
+// The commands a cancel does not stop: they release what the terminal holds.
+bool Cancellable(uint16_t code) { return code != wire::CMD_FREE_DATA && code != kFreeLargeBlock; }
+
+// Reader-thread mode: wait for the reader to hand over a reply. The wait is
+// cut into slices so that a cancel or a bulk deadline ends it early.
+WaitVerdict AwaitSliced(EngineConnection& c, uint16_t code, int64_t wait_ms) {
+  const uint32_t start = platform::TickCount();
+  const int64_t limit = WithinDeadline(c, wait_ms);
+  // The first slice arms the reader; the later ones only wait on.
+  int64_t slice = std::min<int64_t>(limit, kCancelSliceMs);
+  WaitVerdict verdict = AwaitReply(c, slice);
+  for (;;) {
+    if (verdict != WaitVerdict::kNextAttempt || CutShort(c, Cancellable(code))) return verdict;
+    const int64_t left = limit - static_cast<int64_t>(platform::TicksSince(start));
+    if (left <= 0) return verdict;
+    slice = std::min<int64_t>(left, kCancelSliceMs);
+    verdict = c.reply_ready.Wait(static_cast<uint32_t>(slice))
+                  ? WaitVerdict::kReplyReady
+                  : ClassifyWaitTimeout(c.attempt_line_failure);
+  }
+}
+
 Arrival AwaitFromReader(EngineConnection& c, const ExchangeRequest& req, int32_t extra_wait_ms) {
-  switch (AwaitReply(c, static_cast<int64_t>(req.timeout_ms) + extra_wait_ms)) {
+  switch (AwaitSliced(c, req.code, static_cast<int64_t>(req.timeout_ms) + extra_wait_ms)) {
     case WaitVerdict::kReplyReady:
       return c.reply_length >= 0 ? Arrival::kReply : Arrival::kNothing;
     case WaitVerdict::kStop:
@@ -49,10 +71,11 @@ Arrival AwaitFromReader(EngineConnection& c, const ExchangeRequest& req, int32_t
   return Arrival::kNothing;
 }
 
-// Synchronous mode: read for ourselves after a short pause.
-Arrival ReadForSelf(EngineConnection& c, const ExchangeRequest& req, uint16_t counter) {
+// Synchronous mode: read for ourselves after a short pause, for `wait_ms`.
+Arrival ReadForSelf(EngineConnection& c, const ExchangeRequest& req, uint16_t counter,
+                    int32_t wait_ms) {
   platform::SleepMs(kSyncReadPauseMs);
-  switch (ReadReplySynchronously(c, req.timeout_ms, counter)) {
+  switch (ReadReplySynchronously(c, wait_ms, counter, Cancellable(req.code))) {
     case SyncRead::kReply:
       return Arrival::kReply;
     case SyncRead::kStale:
@@ -100,6 +123,11 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
 
   int restarts = 0;
   int extra_reads = 0;
+  // When the running attempt began, and how long it may wait: reading on
+  // past an event only uses up what is left of it.
+  uint32_t attempt_start = 0;
+  int32_t attempt_wait_ms = req.timeout_ms;
+  int32_t read_wait_ms = req.timeout_ms;
   bool send = true;
   bool last_send_failed = false;
   bool decided = false;
@@ -110,6 +138,9 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
       decided = true;
       break;
     }
+    // A bulk read past its deadline sends nothing more: the attempt ends as
+    // a time-out would.
+    if (DeadlinePassed(c)) break;
     if (!c.synchronous) DisarmReader(c, req.timeout_ms, res.counter);
     c.reply_length = -1;
     c.attempt_line_failure = 0;
@@ -134,27 +165,43 @@ ExchangeResult Exchange(EngineConnection& c, const ExchangeRequest& req) {
       last_send_failed = false;
       c.reply_counter = static_cast<uint16_t>(res.counter + 1);
     }
+    if (send) {
+      attempt_start = platform::TickCount();
+      attempt_wait_ms = static_cast<int32_t>(WithinDeadline(c, req.timeout_ms));
+      read_wait_ms = attempt_wait_ms;
+    }
     send = true;
 
-    const Arrival arrival = c.synchronous ? ReadForSelf(c, req, res.counter)
+    const Arrival arrival = c.synchronous ? ReadForSelf(c, req, res.counter, read_wait_ms)
                                           : AwaitFromReader(c, req, plan.extra_wait_ms);
     switch (arrival) {
       case Arrival::kReply:
         break;
       case Arrival::kNothing:
         continue;
-      case Arrival::kReadAgain:
-        // An event read past does not use up the attempt.
-        if (extra_reads++ < kMaxExtraReads) {
+      case Arrival::kReadAgain: {
+        // An event read past does not use up the attempt, nor does it lengthen
+        // it: the reply may still come within what is left of its time-out.
+        // (A time-out of 0 polls: what is queued behind the event is read
+        // with 0 as well.)
+        const int64_t left =
+            static_cast<int64_t>(attempt_wait_ms) - platform::TicksSince(attempt_start);
+        const bool polling = attempt_wait_ms == 0;
+        if ((polling || left > 0) && extra_reads++ < kMaxExtraReads) {
           send = false;
+          read_wait_ms = polling ? 0 : static_cast<int32_t>(left);
           --attempt;
         }
         continue;
+      }
       case Arrival::kRestartReadAgain:
         if (extra_reads++ < kMaxExtraReads && restarts < kMaxAttemptRestarts) {
           ++restarts;
           send = false;
           attempt = -1;
+          // The attempts start over, each with its whole time-out.
+          attempt_start = platform::TickCount();
+          read_wait_ms = attempt_wait_ms;
         }
         continue;
       case Arrival::kStop:

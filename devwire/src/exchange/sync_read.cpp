@@ -6,21 +6,22 @@
 #include "devwire.h"
 #include "connection/engine_connection.h"
 #include "exchange/event_ack.h"
+#include "exchange/wait_bound.h"
 #include "wire/codes.h"
 #include "wire/packet.h"
 
 namespace devwire {
 
 SyncRead ReadReplySynchronously(EngineConnection& connection, int32_t timeout_ms,
-                                uint16_t sent_counter) {
+                                uint16_t sent_counter, bool cancellable) {
   connection.reply_length = -1;
   const size_t capacity = std::min(connection.receive_buffer.size(),
                                    static_cast<size_t>(connection.receive_length.load()));
   std::span<uint8_t> buffer(connection.receive_buffer.data(), capacity);
   std::fill(buffer.begin(), buffer.end(), 0);
 
-  const int32_t got = connection.entry().read(connection.transport, buffer.data(),
-                                              static_cast<int32_t>(buffer.size()), timeout_ms);
+  const int32_t got = BoundedRead(connection, buffer.data(), static_cast<int32_t>(buffer.size()),
+                                  timeout_ms, cancellable);
   RecordLineFailure(connection, got);
   // A runt cannot carry a header; a count beyond the buffer means a broken
   // transport. Neither is read any further.

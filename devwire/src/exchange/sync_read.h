@@ -16,8 +16,9 @@ enum class SyncRead {
 };
 
 // Reads one packet with `timeout_ms`. `sent_counter` is the sequence number
-// of the command that waits for its reply.
+// of the command that waits for its reply; a `cancellable` wait ends early
+// on a cancel.
 SyncRead ReadReplySynchronously(EngineConnection& connection, int32_t timeout_ms,
-                                uint16_t sent_counter);
+                                uint16_t sent_counter, bool cancellable);
 
 }  // namespace devwire

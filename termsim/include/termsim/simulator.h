@@ -151,6 +151,16 @@ struct Faults {
   bool silent = false;         // answer nothing at all
   double drop_ratio = 0.0;     // drop each reply with this probability
   uint32_t seed = 1;           // for drop_ratio
+  // A CMD_ACK_OK answer to `short_reply_command` carries only its first
+  // `short_reply_bytes` payload bytes (zeros where the answer was shorter):
+  // a well-framed reply with a short record. 0 as command: off.
+  uint16_t short_reply_command = 0;
+  uint32_t short_reply_bytes = 0;
+  // This command is taken and never answered (0: off).
+  uint16_t unanswered_command = 0;
+  // Every this many ms an event packet (kind kEventKeyPress) goes to where
+  // the last packet came from, registered or not and even while silent; 0: off.
+  uint32_t event_every_ms = 0;
 };
 
 // Faults of the TCP byte stream. Counted ones count requests (or data packets) from when they are set.
@@ -230,6 +240,14 @@ struct BulkFaults {
   // damaged (-1: off).
   int64_t damage_blocks_above = -1;
   int64_t size_delta = 0;  // added to the data size the query's answer announces
+  // Memory reads (CMD_READ_DATA) and large blocks (2018) are answered
+  // CMD_PREPARE_DATA as usual, then nothing follows: no chunk, no end.
+  bool prepare_without_data = false;
+  // Piecewise reads: the count answered instead of the record count (-1: the
+  // real count), and every range served as an empty block closed by
+  // CMD_ACK_OK.
+  int64_t piecewise_count = -1;
+  bool empty_blocks = false;
 };
 
 // Real-time events. A host registers with command 500 and a 32-bit mask;

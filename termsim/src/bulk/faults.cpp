@@ -8,6 +8,9 @@ void BulkFaultPlan::Set(const BulkFaults& faults) {
   short_inline_reads_ = faults.short_inline_reads;
   damage_blocks_above_ = faults.damage_blocks_above;
   size_delta_ = faults.size_delta;
+  prepare_without_data_ = faults.prepare_without_data;
+  piecewise_count_ = faults.piecewise_count;
+  empty_blocks_ = faults.empty_blocks;
 }
 
 TransferFaults BulkFaultPlan::NextTransfer() {

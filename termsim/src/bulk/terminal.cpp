@@ -169,6 +169,15 @@ void BulkTerminal::ReadMemory(uint16_t session, const wire::PacketView& request,
     Refuse(reply);
     return;
   }
+  if (faults_.prepare_without_data()) {
+    // Announced, and then the terminal says no more.
+    reply.code = wire::CMD_PREPARE_DATA;
+    reply.payload.assign(8, 0);
+    wire::ByteWriter w(reply.payload);
+    w.U32(count);
+    w.U32(ChunkSize(max_payload));
+    return;
+  }
   const Bytes& memory = *it->second.memory;
   Bytes block(memory.begin() + offset, memory.begin() + offset + count);
   if (!block.empty() && faults_.TakeMisread()) block[block.size() / 2] ^= 0xA5;
@@ -201,7 +210,9 @@ void BulkTerminal::CountRecords(uint16_t session, std::shared_ptr<const RecordLi
                                 Reply& reply) {
   reply.code = wire::CMD_ACK_OK;
   reply.payload.assign(4, 0);
-  wire::ByteWriter(reply.payload).U32(static_cast<uint32_t>(records->size()));
+  const int64_t forced = faults_.piecewise_count();
+  wire::ByteWriter(reply.payload)
+      .U32(forced >= 0 ? static_cast<uint32_t>(forced) : static_cast<uint32_t>(records->size()));
   prepared_[session].records = std::move(records);
 }
 
@@ -225,6 +236,7 @@ void BulkTerminal::LargeBlock(uint16_t session, const wire::PacketView& request,
   }
   TransferFaults faults = faults_.NextTransfer();
   if (faults.data) block = *faults.data;
+  if (faults_.empty_blocks()) block.clear();
 
   const uint16_t counter = request.header.reply_counter;
   reply.code = wire::CMD_PREPARE_DATA;
@@ -236,6 +248,7 @@ void BulkTerminal::LargeBlock(uint16_t session, const wire::PacketView& request,
   closing.code = wire::CMD_ACK_OK;
   closing.connection_id = session;
   closing.reply_counter = counter;
+  if (faults_.prepare_without_data()) return;  // neither data nor the closing packet
   const uint32_t chunk = ChunkSize(max_payload);
   reply.trailer = ShapeTransfer(Packetise(block, chunk, false, session, counter), faults, false,
                                 closing, options_);

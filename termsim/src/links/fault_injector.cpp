@@ -1,5 +1,7 @@
 #include "links/fault_injector.h"
 
+#include "wire/codes.h"
+
 namespace termsim {
 
 namespace {
@@ -53,6 +55,24 @@ ReplyFate FaultInjector::NextReplyFate() {
   if (Take(faults_.corrupt_replies)) fate.corrupt_checksum = true;
   if (Take(faults_.stale_replies)) fate.counter_back = kStaleDistance;
   return fate;
+}
+
+bool FaultInjector::Unanswered(uint16_t command) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return faults_.unanswered_command != 0 && faults_.unanswered_command == command;
+}
+
+void FaultInjector::ShapePayload(uint16_t command, uint16_t reply_code,
+                                 std::vector<uint8_t>& payload) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (faults_.short_reply_command == 0 || faults_.short_reply_command != command) return;
+  if (reply_code != wire::CMD_ACK_OK) return;
+  payload.resize(faults_.short_reply_bytes, 0);
+}
+
+uint32_t FaultInjector::EventPeriodMs() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return faults_.event_every_ms;
 }
 
 }  // namespace termsim

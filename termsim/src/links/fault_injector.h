@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <random>
+#include <vector>
 
 #include "termsim/simulator.h"
 
@@ -33,6 +34,12 @@ class FaultInjector {
   bool TakeRetry();
   // Decides the fate of the next reply (counts down what it uses).
   ReplyFate NextReplyFate();
+  // True when `command` is never to be answered.
+  bool Unanswered(uint16_t command) const;
+  // Cuts an accepted answer to `command` short when asked to.
+  void ShapePayload(uint16_t command, uint16_t reply_code, std::vector<uint8_t>& payload) const;
+  // The period of pushed events, 0 when off.
+  uint32_t EventPeriodMs() const;
 
  private:
   mutable std::mutex mu_;
