@@ -43,7 +43,9 @@ TEST_P(StreamFaultTable, CommandAnsweredAndCarriedOutOnce) {
   EXPECT_EQ(Q_DisableDevice(handle, 0), 1) << k.name;
   EXPECT_EQ(Carried(wire::CMD_DISABLEDEVICE), 1u) << k.name;
   EXPECT_FALSE(sim->DeviceEnabled());
-  if (k.reconnects >= 0) EXPECT_EQ(Reconnects(), static_cast<size_t>(k.reconnects)) << k.name;
+  if (k.reconnects >= 0) {
+    EXPECT_EQ(Reconnects(), static_cast<size_t>(k.reconnects)) << k.name;
+  }
   // The line is sound afterwards.
   sim->SetStreamFaults({});
   EXPECT_EQ(Q_EnableDevice(handle), 1) << k.name;
