@@ -150,8 +150,8 @@ TEST(Shrink, ResultNeverOutgrowsTheTemplatesOwnLength) {
   const size_t n = ShrinkTemplate(memory, 1000);
   ASSERT_GT(n, 0u);
   EXPECT_LE(n, old.size());
-  EXPECT_TRUE(std::all_of(memory.begin() + old.size(), memory.end(),
-                          [](uint8_t b) { return b == 0x5A; }));
+  EXPECT_TRUE(
+      std::all_of(memory.begin() + old.size(), memory.end(), [](uint8_t b) { return b == 0x5A; }));
   auto m = std::make_unique<TemplateModel>();
   EXPECT_EQ(DecodeTemplate(std::span(memory).first(n), *m), n);
   EXPECT_EQ(m->minutiae_count, 63 - 12);  // 320 bytes into 263: 12 fewer
@@ -167,8 +167,8 @@ TEST_P(ShrinkCaseTest, GivesTheExpectedBytes) {
   ASSERT_GT(own, 0u);
   ASSERT_EQ(ShrinkTemplate(memory, c.maximum), c.expected.size());
   EXPECT_EQ(Bytes(memory.begin(), memory.begin() + c.expected.size()), c.expected);
-  EXPECT_TRUE(std::equal(memory.begin() + own, memory.end(),
-                         InCallerMemory(c.input).begin() + own));
+  EXPECT_TRUE(
+      std::equal(memory.begin() + own, memory.end(), InCallerMemory(c.input).begin() + own));
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ShrinkCaseTest, ::testing::ValuesIn(testing::ShrinkCases()),
@@ -202,7 +202,9 @@ TEST_P(ClampThenReduceTest, ReductionSeesTheWrittenPositions) {
   EXPECT_EQ(Extras(*m), c.kept);
 }
 
-size_t Standard(TemplateModel& m, std::span<uint8_t> out) { return EncodeStandard(m, 1, false, out); }
+size_t Standard(TemplateModel& m, std::span<uint8_t> out) {
+  return EncodeStandard(m, 1, false, out);
+}
 size_t Compact(TemplateModel& m, std::span<uint8_t> out) { return EncodeCompact(m, false, out); }
 
 // The old template's minutiae of the table above, and the same with x and y
@@ -211,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
     Encoders, ClampThenReduceTest,
     ::testing::Values(
         ClampCase{"CompactClampsY", Compact, {{448, 440}, {224, 520}, {480, 640}}, {0, 1}, {0, 2}},
-        ClampCase{"StandardClampsX", Standard, {{440, 448}, {520, 224}, {640, 480}}, {0, 1}, {0, 2}}),
+        ClampCase{
+            "StandardClampsX", Standard, {{440, 448}, {520, 224}, {640, 480}}, {0, 1}, {0, 2}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
