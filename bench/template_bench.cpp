@@ -123,6 +123,18 @@ void BM_ConvertTemplate_FromCompact(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertTemplate_FromCompact);
 
+// Shrinking a copy (taken inside the loop) to a size that drops the grid and
+// some minutiae: 150 bytes keep at most 28 of the 30 to 60.
+void BM_ShrinkTemplate_Compact(benchmark::State& state) {
+  constexpr size_t kLimit = 150;
+  Template copy;
+  RunOver(state, Prints().compact, [&](const Template& t) {
+    copy = t;
+    return templates::ShrinkTemplate(copy, kLimit);
+  });
+}
+BENCHMARK(BM_ShrinkTemplate_Compact);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -14,7 +14,7 @@ constexpr uint8_t kGridPresent = 0x80;
 
 }  // namespace
 
-size_t EncodeCompact(const TemplateModel& model, bool with_grid, std::span<uint8_t> out) {
+size_t EncodeCompact(TemplateModel& model, bool with_grid, std::span<uint8_t> out) {
   wire::ByteWriter writer(out);
   const int minutiae = model.MinutiaeInUse();
   const int singular = std::min(model.SingularInUse(), kMostSingular);

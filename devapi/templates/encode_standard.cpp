@@ -16,8 +16,7 @@ constexpr size_t kLengthOffset = 3;
 
 }  // namespace
 
-size_t EncodeStandard(const TemplateModel& model, int subtype, bool with_grid,
-                      std::span<uint8_t> out) {
+size_t EncodeStandard(TemplateModel& model, int subtype, bool with_grid, std::span<uint8_t> out) {
   wire::ByteWriter writer(out);
   const int size = std::clamp(std::max(model.grid_lines, model.grid_cells), 0, kMaxGridSize);
   int minutiae = model.MinutiaeInUse();

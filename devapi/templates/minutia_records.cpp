@@ -87,15 +87,22 @@ bool ReadSingularPoints(wire::ByteReader& reader, int count, TemplateModel& mode
   return true;
 }
 
-void WriteMinutiae(wire::ByteWriter& writer, const TemplateModel& model, int first, int count) {
+void WriteMinutiae(wire::ByteWriter& writer, TemplateModel& model, int first, int count) {
   for (int i = first; i < first + count && i < kMaxMinutiae; ++i) {
-    writer.Bytes(EncodeMinutia(model.minutiae[i]));
+    Minutia& m = model.minutiae[i];
+    m.x = ClampCoordinate(m.x);
+    m.y = ClampCoordinate(m.y);
+    writer.Bytes(EncodeMinutia(m));
   }
 }
 
-void WriteSingularPoints(wire::ByteWriter& writer, const TemplateModel& model, int count) {
+void WriteSingularPoints(wire::ByteWriter& writer, TemplateModel& model, int count) {
   for (int i = 0; i < count && i < kMaxSingularPoints; ++i) {
-    writer.Bytes(EncodeSingularPoint(model.singular[i]));
+    SingularPoint& p = model.singular[i];
+    p.x = ClampCoordinate(p.x);
+    p.y = ClampCoordinate(p.y);
+    p.angle = std::clamp(p.angle, 0, kMaxAngle);
+    writer.Bytes(EncodeSingularPoint(p));
   }
 }
 

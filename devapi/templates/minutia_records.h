@@ -28,8 +28,10 @@ std::array<uint8_t, kSingularRecordBytes> EncodeSingularPoint(const SingularPoin
 bool ReadMinutiae(wire::ByteReader& reader, int count, TemplateModel& model);
 bool ReadSingularPoints(wire::ByteReader& reader, int count, TemplateModel& model);
 
-// Writes `count` records starting at slot `first`.
-void WriteMinutiae(wire::ByteWriter& writer, const TemplateModel& model, int first, int count);
-void WriteSingularPoints(wire::ByteWriter& writer, const TemplateModel& model, int count);
+// Writes `count` records starting at slot `first`. Each record's x and y
+// (and a singular point's angle) are clamped in the model before it is
+// written, so that what later steps read from the model is what went out.
+void WriteMinutiae(wire::ByteWriter& writer, TemplateModel& model, int first, int count);
+void WriteSingularPoints(wire::ByteWriter& writer, TemplateModel& model, int count);
 
 }  // namespace templates

@@ -26,10 +26,12 @@ size_t TemplateLength(std::span<const uint8_t> tmpl);
 // (kCompactMaxBytes always can).
 size_t ReEncodeTemplate(std::span<const uint8_t> tmpl, std::span<uint8_t> out);
 
-// Rewrites `tmpl` in place, compact, at most `max_length` bytes long: the
-// grid is dropped when the template does not fit with it, then as many
-// minutiae farthest from the centre as needed. The result also fits `tmpl`
-// itself. Returns the new length, or 0 (template unchanged) on failure.
+// Rewrites the template at the start of `tmpl` in place, compact, at most
+// `max_length` bytes long: the grid is dropped when the template does not fit
+// with it, then as many minutiae farthest from the centre (of the positions
+// as written) as needed. `tmpl` is bounded as for TemplateLength; the result
+// is never longer than the template itself as decoding measures it. Returns
+// the new length, or 0 (template unchanged) on failure.
 size_t ShrinkTemplate(std::span<uint8_t> tmpl, size_t max_length);
 
 // Decodes `tmpl` and writes it in the standard encoding (subtype 1), grid

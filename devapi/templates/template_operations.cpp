@@ -48,9 +48,14 @@ size_t ConvertTemplate(std::span<const uint8_t> tmpl, std::span<uint8_t> out) {
 
 size_t ShrinkTemplate(std::span<uint8_t> tmpl, size_t max_length) {
   auto model = std::make_unique<TemplateModel>();
-  if (DecodeTemplate(tmpl, *model) == 0) return 0;
-  // The result replaces the template in its own buffer, so it must fit that.
-  const size_t limit = std::min(max_length, tmpl.size());
+  // Decoded as far as the template may reach, as its length is measured: a
+  // span cut to that length would end a compact grid stream early, or fall
+  // short of a standard template's own length field.
+  const size_t own_length = DecodeTemplate(tmpl, *model);
+  if (own_length == 0) return 0;
+  // The result replaces the template where it was, so it must fit the bytes
+  // the template took; what follows them belongs to the caller.
+  const size_t limit = std::min(max_length, own_length);
 
   std::array<uint8_t, kCompactScratchBytes> scratch;
   size_t length = EncodeCompact(*model, true, scratch);

@@ -16,11 +16,13 @@ constexpr size_t kShortestUsable = 50;  // results of this size or less are refu
 constexpr int32_t kShrinkAbove = 100;   // a requested size must be above this ...
 constexpr int32_t kShrinkBelow = 2048;  // ... and below this
 
-// The caller's template as far as its format can reach.
-std::span<const uint8_t> CallerTemplate(const uint8_t* tmpl) {
-  const auto format = templates::FormatOf(std::span<const uint8_t>(tmpl, kMagicBytes));
-  return {tmpl, templates::FormatMaxLength(format)};
+// How far the caller's template can reach: the longest form of its format.
+size_t CallerReach(const uint8_t* tmpl) {
+  return templates::FormatMaxLength(
+      templates::FormatOf(std::span<const uint8_t>(tmpl, kMagicBytes)));
 }
+
+std::span<const uint8_t> CallerTemplate(const uint8_t* tmpl) { return {tmpl, CallerReach(tmpl)}; }
 
 }  // namespace
 
@@ -35,11 +37,10 @@ DEVAPI_API int32_t Q_FPTempLength(const uint8_t* tmpl, int32_t* length) {
 
 DEVAPI_API int32_t Q_SetFPTempLength(uint8_t* tmpl, int32_t max_length) {
   if (tmpl == nullptr || max_length <= 0) return 4;
-  // The shrunk template replaces the original within the original's bytes.
-  const size_t current = templates::TemplateLength(CallerTemplate(tmpl));
-  if (current == 0) return 4;
-  const size_t n =
-      templates::ShrinkTemplate(std::span<uint8_t>(tmpl, current), static_cast<size_t>(max_length));
+  // Read as the length call reads it; the shrunk template stays within the
+  // bytes the original took.
+  const size_t n = templates::ShrinkTemplate(std::span<uint8_t>(tmpl, CallerReach(tmpl)),
+                                             static_cast<size_t>(max_length));
   return n > 0 ? 1 : 4;
 }
 

@@ -48,6 +48,21 @@ TEST(TemplateConversion, ConvertToStandardAndShrinkInPlace) {
   EXPECT_EQ(Q_SetFPTempLength(tmpl.data(), 0), 4);
 }
 
+// The caller's buffer holds only the template; the shrink reads it as the
+// length call does and leaves the compact form in its first bytes.
+TEST(TemplateConversion, ShrinkTakesWhatTheLengthCallMeasures) {
+  for (const auto& c : templates::testing::ShrinkCases()) {
+    SCOPED_TRACE(c.name);
+    Bytes tmpl = c.input;
+    int32_t length = 0;
+    ASSERT_EQ(Q_FPTempLength(tmpl.data(), &length), 1);
+    ASSERT_EQ(Q_SetFPTempLength(tmpl.data(), static_cast<int32_t>(c.maximum)), 1);
+    EXPECT_EQ(Bytes(tmpl.begin(), tmpl.begin() + c.expected.size()), c.expected);
+    ASSERT_EQ(Q_FPTempLength(tmpl.data(), &length), 1);
+    EXPECT_EQ(length, static_cast<int32_t>(c.expected.size()));
+  }
+}
+
 TEST(TemplateConversion, MergeThenSplitGivesTheInputsBack) {
   const Bytes a = Version10(120, 1);
   const Bytes b = Version10(140, 2);

@@ -1,7 +1,10 @@
 // Dropping minutiae and shrinking templates to a size limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "minutiae_reduction.h"
@@ -125,7 +128,15 @@ TEST_F(ShrinkTest, UndecodableTemplateFails) {
   EXPECT_EQ(junk, (Bytes{0x00, 0x11, 0x22, 0x33}));
 }
 
-TEST(Shrink, ResultNeverOutgrowsTheTemplatesOwnBuffer) {
+// The template at the start of as many bytes as its format can take, the
+// rest filled with a pattern, as a caller's memory would hold it.
+Bytes InCallerMemory(const Bytes& tmpl) {
+  Bytes memory(FormatMaxLength(FormatOf(tmpl)), 0x5A);
+  std::copy(tmpl.begin(), tmpl.end(), memory.begin());
+  return memory;
+}
+
+TEST(Shrink, ResultNeverOutgrowsTheTemplatesOwnLength) {
   // An old template packs minutiae in 4 bytes; compact takes 5, so the
   // re-encoded form would not fit where the old one was.
   Bytes old = {0x2A, 0x43, 0, 63 << 2, 0, 0, 0, 0, 0, 0};
@@ -135,13 +146,76 @@ TEST(Shrink, ResultNeverOutgrowsTheTemplatesOwnBuffer) {
   }
   old.push_back(0);
   ASSERT_EQ(TemplateLength(old), old.size());
-  const size_t n = ShrinkTemplate(old, 1000);
+  Bytes memory = InCallerMemory(old);
+  const size_t n = ShrinkTemplate(memory, 1000);
   ASSERT_GT(n, 0u);
   EXPECT_LE(n, old.size());
+  EXPECT_TRUE(
+      std::all_of(memory.begin() + old.size(), memory.end(), [](uint8_t b) { return b == 0x5A; }));
   auto m = std::make_unique<TemplateModel>();
-  EXPECT_EQ(DecodeTemplate(std::span(old).first(n), *m), n);
+  EXPECT_EQ(DecodeTemplate(std::span(memory).first(n), *m), n);
   EXPECT_EQ(m->minutiae_count, 63 - 12);  // 320 bytes into 263: 12 fewer
 }
+
+class ShrinkCaseTest : public ::testing::TestWithParam<testing::ShrinkCase> {};
+
+// Whatever the length call measures, the shrink takes, read the same way.
+TEST_P(ShrinkCaseTest, GivesTheExpectedBytes) {
+  const auto& c = GetParam();
+  Bytes memory = InCallerMemory(c.input);
+  const size_t own = TemplateLength(memory);
+  ASSERT_GT(own, 0u);
+  ASSERT_EQ(ShrinkTemplate(memory, c.maximum), c.expected.size());
+  EXPECT_EQ(Bytes(memory.begin(), memory.begin() + c.expected.size()), c.expected);
+  EXPECT_TRUE(
+      std::equal(memory.begin() + own, memory.end(), InCallerMemory(c.input).begin() + own));
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ShrinkCaseTest, ::testing::ValuesIn(testing::ShrinkCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Either encoder clamps the model it writes, and a reduction after it works
+// on those positions: here the clamp moves the centre enough to change which
+// minutia is the farthest.
+using Encoder = size_t (*)(TemplateModel&, std::span<uint8_t>);
+struct ClampCase {
+  const char* name;
+  Encoder encode;
+  std::vector<std::pair<int, int>> points;
+  std::vector<int> kept_unclamped, kept;
+};
+
+void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.name; }
+
+class ClampThenReduceTest : public ::testing::TestWithParam<ClampCase> {};
+
+TEST_P(ClampThenReduceTest, ReductionSeesTheWrittenPositions) {
+  const auto& c = GetParam();
+  auto raw = ModelWith(c.points);
+  ASSERT_TRUE(ReduceMinutiae(*raw, 1));
+  ASSERT_EQ(Extras(*raw), c.kept_unclamped);  // the case is one the clamp decides
+
+  auto m = ModelWith(c.points);
+  Bytes out(kCompactScratchBytes);
+  ASSERT_GT(c.encode(*m, out), 0u);
+  ASSERT_TRUE(ReduceMinutiae(*m, 1));
+  EXPECT_EQ(Extras(*m), c.kept);
+}
+
+size_t Standard(TemplateModel& m, std::span<uint8_t> out) {
+  return EncodeStandard(m, 1, false, out);
+}
+size_t Compact(TemplateModel& m, std::span<uint8_t> out) { return EncodeCompact(m, false, out); }
+
+// The old template's minutiae of the table above, and the same with x and y
+// swapped.
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, ClampThenReduceTest,
+    ::testing::Values(
+        ClampCase{"CompactClampsY", Compact, {{448, 440}, {224, 520}, {480, 640}}, {0, 1}, {0, 2}},
+        ClampCase{
+            "StandardClampsX", Standard, {{440, 448}, {520, 224}, {640, 480}}, {0, 1}, {0, 2}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace templates

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "template_codec.h"
@@ -31,13 +32,13 @@ void AddMinutiae(TemplateModel& m, int count) {
   m.minutiae_count = count;
 }
 
-Bytes Standard(const TemplateModel& m, bool grid = true, int subtype = 1) {
+Bytes Standard(TemplateModel& m, bool grid = true, int subtype = 1) {
   Bytes out(kStandardMaxBytes);
   out.resize(EncodeStandard(m, subtype, grid, out));
   return out;
 }
 
-Bytes Compact(const TemplateModel& m, bool grid = true) {
+Bytes Compact(TemplateModel& m, bool grid = true) {
   Bytes out(kCompactScratchBytes);
   out.resize(EncodeCompact(m, grid, out));
   return out;
@@ -154,6 +155,11 @@ TEST(EncodeStandard, ClampsWhatTheFieldsCannotHold) {
   EXPECT_EQ(back->singular[0].y, 511);
   EXPECT_EQ(back->singular[0].angle, 359);
   EXPECT_EQ(back->singular[0].kind, 6);  // stored kind at most 7
+  // The model now holds the clamped positions and angle; the kind is kept.
+  const Minutia& mm = m->minutiae[0];
+  const SingularPoint& sp = m->singular[0];
+  EXPECT_EQ(std::make_tuple(mm.x, mm.y), std::make_tuple(511, 511));
+  EXPECT_EQ(std::make_tuple(sp.x, sp.y, sp.angle, sp.kind), std::make_tuple(511, 511, 359, 9));
 }
 
 // ---- Compact ----

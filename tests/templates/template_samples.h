@@ -2,8 +2,10 @@
 // byte from the record layouts rather than through the codec's encoders.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <ostream>
 #include <vector>
 
 namespace templates::testing {
@@ -119,6 +121,41 @@ inline Bytes PlainContainer(const std::vector<Bytes>& blocks, uint16_t word1 = 0
   c[9] = static_cast<uint8_t>(c.size());
   c[10] = static_cast<uint8_t>(blocks.size());
   return c;
+}
+
+// Templates that measure and must shrink, each with a maximum and the bytes
+// the shrink must leave.
+struct ShrinkCase {
+  const char* name;
+  Bytes input;
+  size_t maximum;
+  Bytes expected;
+};
+
+inline void PrintTo(const ShrinkCase& c, std::ostream* os) { *os << c.name; }
+
+inline std::vector<ShrinkCase> ShrinkCases() {
+  return {
+      // No minutiae; the grid stream claims 33 cells a line, so the template
+      // ends where it began, at 5 bytes.
+      {"CompactWithInvalidGrid",
+       {0xA1, 0xCA, 0x00, 0x80, 0x00, 0x20, 0x00},
+       100,
+       {0xA1, 0xCA, 0x00, 0x00, 0x00}},
+      // The length field says 8; decoding takes 7.
+      {"StandardLengthFieldBeyondItsEnd",
+       {0xA0, 0xCA, 0x00, 0x00, 0x02, 0x00, 0x00},
+       100,
+       {0xA1, 0xCA, 0x00, 0x00, 0x00}},
+      // Minutiae (448, 440), (224, 520), (480, 640): written with y 440, 511,
+      // 511, from which the centre is (368, 481) and minutia 1 is the
+      // farthest. The raw y would make it minutia 2.
+      {"OldWithYAbove511",
+       {0x2A, 0x43, 0x00, 0x0C, 0x00, 0x01, 0x00, 0x00, 0x00, 0x03, 0x38, 0xE0,
+        0x00, 0x00, 0x50, 0x70, 0x01, 0x00, 0x78, 0xF0, 0x02, 0x00, 0x00},
+       19,
+       {0xA1, 0xCA, 0x02, 0x00, 0x00, 0x6E, 0xE0, 0x01, 0x00, 0x78, 0x7F, 0xF0, 0xC1, 0x02, 0x78}},
+  };
 }
 
 }  // namespace templates::testing
