@@ -9,7 +9,6 @@ namespace devapi::extras {
 
 namespace {
 
-constexpr size_t kValuesAt = 3;
 constexpr size_t kWideTimesAt = 29;
 constexpr size_t kNarrowTimesAt = 17;
 constexpr size_t kNewSlotTimesAt = 29;
