@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "devapi.h"
+#include "extras/counted_table.h"
 #include "extras/extras_io.h"
 #include "logs/read_buffer.h"
 #include "wire/le_bytes.h"
@@ -97,10 +98,9 @@ int32_t ReadValue(DeviceSession& s, uint16_t command, int32_t* out) {
 int32_t ReadAllBells(DeviceSession& s) {
   EnsureReadBuffer(s, kBellBufferSize);
   uint16_t code = kCmdReadAllBells;
-  const int64_t timeout = static_cast<int64_t>(s.data_timeout_ms) * kBellTimeoutFactor;
   const int32_t received = DEVWIRE_READDATA(
       s.engine, &code, s.read_buf.data(), static_cast<int32_t>(std::min<size_t>(s.read_buf.size(), INT32_MAX)), 0,
-      s.block_size, static_cast<int32_t>(std::clamp<int64_t>(timeout, 0, INT32_MAX)));
+      s.block_size, ScaledTimeout(s.data_timeout_ms, kBellTimeoutFactor));
   if (code == kAckOk && received > 0) {
     const ViewRange view = CountedView(s, received);
     // The buffer now holds bells: every other view would walk them.

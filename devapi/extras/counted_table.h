@@ -13,4 +13,8 @@ namespace devapi::extras {
 std::optional<std::span<const uint8_t>> CountedRecords(std::span<const uint8_t> buffer,
                                                        int32_t received);
 
+// `timeout_ms` times `factor`, saturating at the 32-bit range instead of
+// wrapping (a wrapped time-out would be negative).
+int32_t ScaledTimeout(int32_t timeout_ms, int32_t factor);
+
 }  // namespace devapi::extras

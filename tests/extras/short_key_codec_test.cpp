@@ -1,9 +1,12 @@
 // The short-key records, switch-time texts and conflict test by tables.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <vector>
 #include <string>
 
+#include "extras/counted_table.h"
 #include "extras/short_key_codec.h"
 
 namespace {
@@ -154,6 +157,35 @@ TEST(KeyConflicts, ByFunctionStateAndSwitchTimes) {
   for (const Case& c : cases) {
     EXPECT_EQ(KeysConflict(c.candidate, c.other, c.wide), c.conflict) << c.what;
   }
+}
+
+TEST(CountedTables, RecordsAreBoundedByWhatArrived) {
+  using devapi::extras::CountedRecords;
+  std::vector<uint8_t> buffer(64, 0);
+  buffer[0] = 200;  // the count overstates the 20 record bytes that came
+  struct Case {
+    int32_t received;
+    bool ok;
+    size_t records;
+  };
+  const Case cases[] = {{24, true, 20}, {3, false, 0}, {-5, false, 0}, {1000, true, 60}};
+  for (const Case& c : cases) {
+    const auto r = CountedRecords(buffer, c.received);
+    EXPECT_EQ(r.has_value(), c.ok) << c.received;
+    if (r) {
+      EXPECT_EQ(r->size(), c.records) << c.received;
+    }
+  }
+  buffer[0] = 8;  // a count below what arrived limits the records
+  EXPECT_EQ(CountedRecords(buffer, 24)->size(), 8u);
+}
+
+TEST(CountedTables, TheBellTimeOutSaturates) {
+  using devapi::extras::ScaledTimeout;
+  EXPECT_EQ(ScaledTimeout(5000, 30), 150000);
+  EXPECT_EQ(ScaledTimeout(INT32_MAX / 20, 30), INT32_MAX);
+  EXPECT_EQ(ScaledTimeout(INT32_MAX, 30), INT32_MAX);
+  EXPECT_EQ(ScaledTimeout(-1, 30), 0);
 }
 
 }  // namespace

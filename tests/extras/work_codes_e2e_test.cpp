@@ -129,6 +129,15 @@ TEST_F(ExtrasE2E, ShortWorkCodeRepliesLeaveTheOutputsAlone) {
   Record first, second;
   EXPECT_EQ(Q_SSR_GetWorkCodeExByID(handle, 1, first.v, second.v), -2);
   EXPECT_EQ(second.v[6], 0x5A5A5A5A);
+  // A bell and a tip code one byte short of their records.
+  sim->SetCannedReply(10015, std::vector<uint8_t>(23, 1));
+  sim->SetCannedReply(20000, std::vector<uint8_t>(32, 1));
+  int32_t v[7] = {-7, -7, -7, -7, -7, -7, -7};
+  EXPECT_EQ(Q_GetBellSetting(handle, 0, 1, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]), -2);
+  EXPECT_EQ(Q_GetTipCodeByNum(handle, 1, first.v, &code), -2);
+  for (int32_t x : v) EXPECT_EQ(x, -7);
+  EXPECT_EQ(code, 77);
+  EXPECT_EQ(first.v[6], 0x5A5A5A5A);
 }
 
 }  // namespace
