@@ -2,6 +2,7 @@
 // conflict test against the stored table, and the sixteen-slot "new" form
 // (commands 2225 and 2226).
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "devapi.h"
@@ -25,6 +26,19 @@ bool KeyArgumentsFit(int32_t number, int32_t function, int32_t state) {
 }
 
 std::string_view TextOrEmpty(const char* text) { return text ? std::string_view(text) : ""; }
+
+// The body of a short-key export: a key table that cannot be allocated
+// gives -4, and nothing is thrown across the C border.
+template <typename F>
+int32_t WithTableMemory(F&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return -4;
+  } catch (...) {
+    return -101;
+  }
+}
 
 // The stored records of a key table, or nullopt for a bad answer.
 std::optional<std::vector<std::span<const uint8_t>>> ReadKeys(DeviceSession& s, uint16_t command,
@@ -61,7 +75,7 @@ using devapi::DeviceSession;
 DEVAPI_API int32_t Q_SSR_SetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t function,
                                      int32_t state, const int32_t* values, int32_t flag,
                                      const char* times) {
-  return devapi::Guarded([&]() -> int32_t {
+  return x::WithTableMemory([&]() -> int32_t {
     DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
     if (values == nullptr || !x::KeyArgumentsFit(number, function, state)) return 4;
@@ -75,7 +89,7 @@ DEVAPI_API int32_t Q_SSR_SetShortKey(DEVAPI_HANDLE handle, int32_t number, int32
       key.state = static_cast<uint8_t>(state);
       for (int i = 0; i < 4; ++i) key.values[i] = static_cast<uint32_t>(values[i]);
       key.times = *parsed;
-      key.auto_switch = static_cast<uint8_t>(flag);
+      key.auto_switch = flag != 0 ? 1 : 0;
     } else {
       key = x::OtherFunctionKey(static_cast<uint8_t>(number), static_cast<uint8_t>(function));
     }
@@ -92,7 +106,7 @@ DEVAPI_API int32_t Q_SSR_SetShortKey(DEVAPI_HANDLE handle, int32_t number, int32
 DEVAPI_API int32_t Q_SSR_GetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t* function,
                                      int32_t* state, int32_t* values, int32_t* flag,
                                      char* times) {
-  return devapi::Guarded([&]() -> int32_t {
+  return x::WithTableMemory([&]() -> int32_t {
     DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
     if (function == nullptr || state == nullptr || values == nullptr || flag == nullptr ||
@@ -128,7 +142,7 @@ DEVAPI_API int32_t Q_SSR_GetShortKey(DEVAPI_HANDLE handle, int32_t number, int32
 DEVAPI_API int32_t Q_SSR_NewSetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t function,
                                         int32_t state, const int32_t* values, int32_t flag,
                                         const char* groups) {
-  return devapi::Guarded([&]() -> int32_t {
+  return x::WithTableMemory([&]() -> int32_t {
     DeviceSession* s = devapi::SessionFromHandle(handle);
     if (s == nullptr) return -1;
     if (values == nullptr || !x::KeyArgumentsFit(number, function, state)) return 4;
@@ -139,7 +153,7 @@ DEVAPI_API int32_t Q_SSR_NewSetShortKey(DEVAPI_HANDLE handle, int32_t number, in
       key = *parsed;
       key.state = static_cast<uint8_t>(state);
       for (int i = 0; i < 4; ++i) key.values[i] = static_cast<uint32_t>(values[i]);
-      key.auto_switch = static_cast<uint8_t>(flag);
+      key.auto_switch = flag != 0 ? 1 : 0;
     } else {
       key.state = x::kOtherState;
     }
@@ -152,7 +166,7 @@ DEVAPI_API int32_t Q_SSR_NewSetShortKey(DEVAPI_HANDLE handle, int32_t number, in
 DEVAPI_API int32_t Q_SSR_NewGetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t* function,
                                         int32_t* state, int32_t* values, int32_t* flag,
                                         char* groups) {
-  return devapi::Guarded([&]() -> int32_t {
+  return x::WithTableMemory([&]() -> int32_t {
     DeviceSession* s = devapi::SessionFromHandle(handle);
     if (s == nullptr) return -1;
     if (function == nullptr || state == nullptr || values == nullptr || flag == nullptr ||
