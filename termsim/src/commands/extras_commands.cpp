@@ -293,6 +293,7 @@ void ExtrasCommands::GetWorkCode(std::span<const uint8_t> data, Reply& reply) co
     w.U32(it->second);
     return Ok(reply, std::move(out));
   }
+  if (data.size() != 10) return Refuse(reply, kReasonMalformed);
   const std::string code = FieldText(data, 2, 8);
   const auto& table = data_.text_work_codes;
   const auto it =
@@ -314,6 +315,7 @@ void ExtrasCommands::DeleteWorkCode(std::span<const uint8_t> data, Reply& reply)
     }
     return Ok(reply);
   }
+  if (data.size() != 9) return Refuse(reply, kReasonMalformed);
   const std::string code = FieldText(data, 0, 9);
   auto& table = data_.text_work_codes;
   const auto n = std::erase_if(table, [&](const auto& c) { return c.code == code; });
