@@ -86,6 +86,18 @@ DATA FILES
                    late_unit, ...), read with command 35
     [departments]  number=N, name=TEXT, tab-separated (command 36)
     [timeslots]    number=N, name=TEXT, start=HH:MM, end=HH:MM (command 37)
+  The small tables, tab-separated key=value fields, one entry per line:
+    [workcodes]    index=N, code=N (plain); or code=TEXT, name=TEXT (colour
+                   screens: text and extended forms, IDs from 1)
+    [shortkeys]    number=N, function=F, state=S, times=H:M;... (seven
+                   weekdays), auto=0|1, values=A,B,C,D
+    [bells]        number=N, time=HH:MM, kind=B (the second byte value)
+    [tipcodes]     number=N, name=TEXT, value=V
+    [laborgroups]  number=N, name=TEXT, value=V
+    [laborcodes]   number=N, second=M, name=TEXT
+    [attstates]    state=0-7, value=0-127, enabled=0|1
+    [voices]       index=0-20, file=NAME, enabled=0|1
+    [statemap]     key=K, value=V
   A section given, even empty, replaces what the terminal held; the storage
   counters follow. termsim/data/example.data and attendance.data are examples.
 

@@ -628,6 +628,104 @@ DEVAPI_API int32_t Q_MergeTemplate(const unsigned char* const* containers, int32
 DEVAPI_API int32_t Q_SplitTemplate(const unsigned char* container, unsigned char* const* outputs,
                                    int32_t* count, int32_t* lengths);
 
+/* ==== Terminal extras ====
+ * Names: the decorated functions (_Q_SSR_GetWorkCodeEx@12 ... _Q_GetBellInfo@40,
+ * the tip and labor functions, _Q_SSR_NewSetShortKey@28 and
+ * _Q_SSR_NewGetShortKey@28) are exported under their plain names; they and
+ * the two state-map calls leave the cancel flag. Results: 1 done; -1 null
+ * handle; -2 refused, no answer or a short or malformed reply (outputs
+ * untouched); 4 a bad argument, nothing sent.
+ * Caller sizes: a work-code record, field or name is 7 int32 values (the
+ * seventh is set to 0 on reading); a short key's four values are one array
+ * of 4; its time text holds 43 bytes (seven "HH:MM;"), the new form's 321
+ * (sixteen "HH:MM:f:f:f:f:f:f:f;"). */
+/* Plain work codes by index 0-65535. Delete: 1; 0 none; -2. */
+DEVAPI_API int32_t Q_GetWorkCode(DEVAPI_HANDLE handle, int32_t index, int32_t* code);
+DEVAPI_API int32_t Q_SetWorkCode(DEVAPI_HANDLE handle, int32_t index, int32_t code);
+DEVAPI_API int32_t Q_DeleteWorkCode(DEVAPI_HANDLE handle, int32_t index);
+DEVAPI_API int32_t Q_ClearWorkCode(DEVAPI_HANDLE handle);
+/* Text-form work codes keyed by the number's decimal text (at most 7
+ * characters to read, 8 to write or delete). */
+DEVAPI_API int32_t Q_SSR_GetWorkCode(DEVAPI_HANDLE handle, int32_t number, int32_t* record);
+DEVAPI_API int32_t Q_SSR_SetWorkCode(DEVAPI_HANDLE handle, int32_t number, const int32_t* record);
+DEVAPI_API int32_t Q_SSR_DeleteWorkCode(DEVAPI_HANDLE handle, int32_t number);
+DEVAPI_API int32_t Q_SSR_ClearWorkCode(DEVAPI_HANDLE handle);
+/* Extended work codes: the first field is the code text, the second the
+ * name; texts of at most 24 characters; IDs 0-16777215. */
+DEVAPI_API int32_t Q_SSR_GetWorkCodeEx(DEVAPI_HANDLE handle, const char* code_text,
+                                       int32_t* record);
+DEVAPI_API int32_t Q_SSR_GetWorkCodeExByID(DEVAPI_HANDLE handle, int32_t number, int32_t* first,
+                                           int32_t* second);
+DEVAPI_API int32_t Q_SSR_SetWorkCodeEx(DEVAPI_HANDLE handle, const int32_t* first,
+                                       const int32_t* second);
+DEVAPI_API int32_t Q_SSR_DeleteWorkCodeEx(DEVAPI_HANDLE handle, const int32_t* first);
+DEVAPI_API int32_t Q_SSR_GetWorkCodeIDByName(DEVAPI_HANDLE handle, const char* name,
+                                             int32_t* number);
+/* Custom attendance states 0-7 (values 0-127; 4 on terminals without the
+ * extended attendance format) and voices 0-20 (a file name of 1-19
+ * characters, no path, not "beep.wav"). A non-zero flag enables. */
+DEVAPI_API int32_t Q_SetCustomizeAttState(DEVAPI_HANDLE handle, int32_t state, int32_t value);
+DEVAPI_API int32_t Q_DelCustomizeAttState(DEVAPI_HANDLE handle, int32_t state);
+DEVAPI_API int32_t Q_EnableCustomizeAttState(DEVAPI_HANDLE handle, int32_t state, int32_t flag);
+DEVAPI_API int32_t Q_SetCustomizeVoice(DEVAPI_HANDLE handle, int32_t index, const char* name);
+DEVAPI_API int32_t Q_DelCustomizeVoice(DEVAPI_HANDLE handle, int32_t index);
+DEVAPI_API int32_t Q_EnableCustomizeVoice(DEVAPI_HANDLE handle, int32_t index, int32_t flag);
+/* Short keys (number, function and state 0-255; function 1 selects an
+ * attendance state). The writer refuses (4) a key that conflicts with the
+ * stored table; the getters give 1 found, 0 not found, -2 for a bad table or
+ * a stored time that is no clock time. A null time text is empty. */
+DEVAPI_API int32_t Q_SSR_SetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t function,
+                                     int32_t state, const int32_t* values, int32_t flag,
+                                     const char* times);
+DEVAPI_API int32_t Q_SSR_GetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t* function,
+                                     int32_t* state, int32_t* values, int32_t* flag,
+                                     char* times);
+DEVAPI_API int32_t Q_SSR_NewSetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t function,
+                                        int32_t state, const int32_t* values, int32_t flag,
+                                        const char* groups);
+DEVAPI_API int32_t Q_SSR_NewGetShortKey(DEVAPI_HANDLE handle, int32_t number, int32_t* function,
+                                        int32_t* state, int32_t* values, int32_t* flag,
+                                        char* groups);
+/* Bells. Q_ReadAllBell: 1 loaded; 0 none; -2. Q_GetBellInfo walks the
+ * download (starting one when none is loaded): 1 a bell; 0 at the end.
+ * Q_GetDayBellCnt and Q_GetMaxBellID give -1 when the reply holds no value. */
+DEVAPI_API int32_t Q_GetBellSetting(DEVAPI_HANDLE handle, int32_t second_byte, int32_t number,
+                                    int32_t* first_byte, int32_t* hour, int32_t* minute,
+                                    int32_t* second_value, int32_t* third_byte,
+                                    int32_t* first_value, int32_t* third_value);
+DEVAPI_API int32_t Q_SetBellSetting(DEVAPI_HANDLE handle, int32_t second_byte, int32_t number,
+                                    int32_t first_byte, int32_t hour, int32_t minute,
+                                    int32_t second_value, int32_t third_byte,
+                                    int32_t first_value, int32_t third_value);
+DEVAPI_API int32_t Q_GetDayBellCnt(DEVAPI_HANDLE handle, int32_t* count);
+DEVAPI_API int32_t Q_GetMaxBellID(DEVAPI_HANDLE handle, int32_t* number);
+DEVAPI_API int32_t Q_ReadAllBell(DEVAPI_HANDLE handle);
+DEVAPI_API int32_t Q_GetBellInfo(DEVAPI_HANDLE handle, int32_t* second_byte, int32_t* number,
+                                 int32_t* first_byte, int32_t* hour, int32_t* minute,
+                                 int32_t* second_value, int32_t* third_byte,
+                                 int32_t* first_value, int32_t* third_value);
+/* Tip codes, labor groups and labor codes; names are cut at 24 characters
+ * and come back in 7 values. */
+DEVAPI_API int32_t Q_GetTipCodeByNum(DEVAPI_HANDLE handle, int32_t number, int32_t* name,
+                                     int32_t* value);
+DEVAPI_API int32_t Q_SetTipCodeByNum(DEVAPI_HANDLE handle, int32_t number, const char* name,
+                                     int32_t value);
+DEVAPI_API int32_t Q_DelTipCodeByNum(DEVAPI_HANDLE handle, int32_t number);
+DEVAPI_API int32_t Q_GetLaborGroupByNum(DEVAPI_HANDLE handle, int32_t number, int32_t* name,
+                                        int32_t* value);
+DEVAPI_API int32_t Q_SetLaborGroupByNum(DEVAPI_HANDLE handle, int32_t number, const char* name,
+                                        int32_t value);
+DEVAPI_API int32_t Q_DelLaborGroupByNum(DEVAPI_HANDLE handle, int32_t number);
+DEVAPI_API int32_t Q_GetLaborCodeByNum(DEVAPI_HANDLE handle, int32_t number, int32_t second,
+                                       int32_t* name);
+DEVAPI_API int32_t Q_SetLaborCodeByNum(DEVAPI_HANDLE handle, int32_t number, int32_t second,
+                                       const char* name);
+DEVAPI_API int32_t Q_DelLaborCodeByNum(DEVAPI_HANDLE handle, int32_t number, int32_t second);
+/* The attendance-state map (states 0-65535): the writer keys the entry by
+ * the state, the reader finds the entry keyed state + 1 (-2 when none). */
+DEVAPI_API int32_t Q_GetAttStateMapValue(DEVAPI_HANDLE handle, int32_t state, int32_t* value);
+DEVAPI_API int32_t Q_SetAttStateMapValue(DEVAPI_HANDLE handle, int32_t state, int32_t value);
+
 /* ==== Attendance reports ====
  * Q_SSR_ReadAttRule, Q_SSR_ReadDPT and Q_SSR_ReadTurn read the rule, the
  * departments and the time slots into the session (saved with

@@ -23,7 +23,7 @@ void ResetViewsExcept(DeviceSession& session, BufferView owner) {
   if (owner != BufferView::kOpLog) s.oplog_len = s.oplog_start = s.oplog_cursor = 0;
   if (owner != BufferView::kOpLogEx) s.oplogex_len = s.oplogex_start = s.oplogex_cursor = 0;
   if (owner != BufferView::kAux) s.aux_len = s.aux_start = s.aux_cursor = 0;
-  if (owner != BufferView::kBell) s.bell_len = s.bell_start = 0;
+  if (owner != BufferView::kBell) s.bell_len = s.bell_start = s.bell_cursor = 0;
   // Short compressed records count from the last long one of the same
   // download; a base left from an earlier download would shift them.
   s.attlog_base_time = 0;

@@ -97,7 +97,7 @@ struct DeviceSession {
   uint32_t oplog_len = 0, oplog_start = 0, oplog_cursor = 0;
   uint32_t aux_len = 0, aux_start = 0, aux_cursor = 0;
   uint32_t oplogex_len = 0, oplogex_start = 0, oplogex_cursor = 0;
-  uint32_t bell_len = 0, bell_start = 0;
+  uint32_t bell_len = 0, bell_start = 0, bell_cursor = 0;
   uint32_t attlog_base_time = 0;
   uint32_t newlog_param = 0;
 

@@ -5,6 +5,7 @@
 #include "termsim/simulator.h"
 
 #include "termsim/attendance.h"
+#include "termsim/extras.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -359,6 +360,9 @@ void Simulator::SetAttendanceTables(AttendanceTables tables) {
 AttendanceTables Simulator::GetAttendanceTables() const {
   return impl_->model.attendance_tables().Tables();
 }
+
+void Simulator::SetExtras(ExtrasData data) { impl_->model.extras().Set(std::move(data)); }
+ExtrasData Simulator::Extras() const { return impl_->model.extras().Data(); }
 size_t Simulator::SessionCount() const { return impl_->model.SessionCount(); }
 
 bool Simulator::SendRaw(std::vector<uint8_t> datagram) {

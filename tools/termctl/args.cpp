@@ -15,7 +15,8 @@ const std::set<std::string>& ValuedOptions() {
   static const std::set<std::string> names = {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
       "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
-      "type",     "out",    "id",    "label", "keep",         "usb-root"};
+      "type",     "out",    "id",    "label", "keep",         "usb-root",  "state",
+      "times"};
   return names;
 }
 

@@ -45,6 +45,10 @@ int CmdLogs(Context& ctx);
 int CmdOpLog(Context& ctx);
 // commands_report.cpp
 int CmdReport(Context& ctx);
+// commands_extras.cpp
+int CmdWorkCodes(Context& ctx);
+int CmdBells(Context& ctx);
+int CmdShortKeys(Context& ctx);
 // commands_events.cpp
 int CmdEvents(Context& ctx);
 DEVAPI_EVENT_CALLBACK EventCallback();

@@ -28,6 +28,9 @@ Commands:
   oplog [--format table|csv|json]
   events [--count N] [--json]  watch pushed events until Ctrl-C
   report --type 1|2|3 --from DATE --to DATE --out FILE.html   attendance page
+  workcodes get N | set N CODE | delete N | clear   work codes
+  bells [set N HH:MM]         list the bells or set one
+  shortkeys [N] | shortkeys set N --state S [--times TEXT]   function keys
   search [--broadcast ADDR]    find terminals on the local network
   enable | disable | restart | unlock [--seconds N] | beep [--ms N]
 
@@ -51,6 +54,26 @@ Reads the terminal's clock, sets it, or sets it to this computer's local time.
       {"options", R"(usage: termctl [ADDRESS] options get NAME
        termctl [ADDRESS] options set NAME=VALUE
 Reads or writes one of the terminal's options (e.g. ~SerialNumber, DeviceID).
+)"},
+      {"workcodes", R"(usage: termctl [ADDRESS] workcodes get N [--format table|csv|json]
+       termctl [ADDRESS] workcodes set N CODE
+       termctl [ADDRESS] workcodes delete N
+       termctl [ADDRESS] workcodes clear
+Reads, writes or deletes one work code, or clears them all. Colour-screen
+terminals keep work codes by the number's text with a code text of up to 24
+characters; the others by index 0-65535 with a numeric code.
+)"},
+      {"bells", R"(usage: termctl [ADDRESS] bells [--format table|csv|json]
+       termctl [ADDRESS] bells set N HH:MM
+Lists the bells (number, kind, ring time) or sets bell N to ring at HH:MM
+(00:00 to 23:59).
+)"},
+      {"shortkeys", R"(usage: termctl [ADDRESS] shortkeys [N] [--format table|csv|json]
+       termctl [ADDRESS] shortkeys set N --state S [--times TEXT]
+Lists the function keys 1-32 (or key N), or makes key N select attendance
+state S; --times gives the automatic switch time per weekday as
+"H:M;H:M;H:M;H:M;H:M;H:M;H:M;" (0:0 = none) and turns switching on. A key
+that shares its state or a switch time with another key is refused.
 )"},
       {"users", R"(usage: termctl [ADDRESS] users [--format table|csv|json]
        termctl [ADDRESS] users show PIN

@@ -23,7 +23,8 @@ const std::map<std::string, Handler>& Commands() {
       {"users", CmdUsers},     {"logs", CmdLogs},      {"oplog", CmdOpLog},
       {"events", CmdEvents},   {"enable", CmdControl}, {"disable", CmdControl},
       {"restart", CmdControl}, {"unlock", CmdControl}, {"beep", CmdControl},
-      {"report", CmdReport},
+      {"report", CmdReport},   {"workcodes", CmdWorkCodes}, {"bells", CmdBells},
+      {"shortkeys", CmdShortKeys},
   };
   return commands;
 }

@@ -11,6 +11,10 @@
 //   [departments]   number=N<TAB>name=TEXT
 //   [timeslots]     number=N<TAB>name=TEXT<TAB>start=HH:MM<TAB>end=HH:MM
 //                   (hours up to 255)
+//   [workcodes] [shortkeys] [bells] [tipcodes] [laborgroups] [laborcodes]
+//   [attstates] [voices] [statemap]
+//                   the terminal's small tables, tab-separated key=value
+//                   fields (see termsim --help and the README)
 //
 // The attendance and oplog lines are the lines of a log file (LoadLogFile)
 // without their leading "att," or "op,". A section may be left out; a
@@ -18,11 +22,13 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "termsim/attendance.h"
+#include "termsim/extras.h"
 #include "termsim/logs.h"
 #include "termsim/simulator.h"
 #include "termsim/templates.h"
@@ -38,6 +44,9 @@ struct TerminalData {
   std::optional<AttendanceRuleFields> rule;
   std::optional<std::vector<Department>> departments;
   std::optional<std::vector<TimeSlot>> slots;
+  // The extras tables, and which of their sections the file gave.
+  std::optional<ExtrasData> extras;
+  std::set<std::string> extras_sections;
 };
 
 // Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in

@@ -23,6 +23,7 @@
 namespace termsim {
 
 struct AttendanceTables;
+struct ExtrasData;
 
 // A wall-clock moment as the terminal keeps it.
 struct DateTime {
@@ -419,6 +420,11 @@ class Simulator {
   // read by commands 35, 36 and 37.
   void SetAttendanceTables(AttendanceTables tables);
   AttendanceTables GetAttendanceTables() const;
+
+  // Work codes, short keys, custom states and voices, bells, tip and labor
+  // codes and the attendance-state map (termsim/extras.h).
+  void SetExtras(ExtrasData data);
+  ExtrasData Extras() const;
 
   // Answers device searches on address:port, as a terminal does on port
   // 65535 of its address. An empty address: the one StartUdp listens on.

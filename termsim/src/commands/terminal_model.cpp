@@ -42,10 +42,15 @@ TerminalModel::TerminalModel(const Profile& profile)
       control_(profile),
       events_(profile),
       users_(profile),
-      templates_(profile) {
+      templates_(profile),
+      // Short keys grew from 32 to 44 bytes with "Ver 6.60".
+      extras_(profile.firmware.compare(0, 8, "Ver 6.60") >= 0) {
   // A user's templates go with the user; clear-data may drop them all.
   users_.SetListeners({[this](uint16_t pin) { templates_.UserRemoved(pin); },
-                       [this](int kind) { templates_.DataCleared(kind); }});
+                       [this](int kind) {
+                         templates_.DataCleared(kind);
+                         extras_.DataCleared(kind);
+                       }});
 }
 
 Reply TerminalModel::Handle(const wire::PacketView& request, const Peer& client) {
@@ -182,6 +187,7 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request,
       return;
     default:
       if (attendance_tables_.Answer(request, bulk_, reply)) return;
+      if (extras_.Answer(request, bulk_, reply)) return;
       if (logs_.Answer(request,
                        {options_, bulk_,
                         [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); }},

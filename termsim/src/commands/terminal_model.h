@@ -15,6 +15,7 @@
 #include "commands/attendance_table_commands.h"
 #include "commands/control_commands.h"
 #include "commands/device_info_commands.h"
+#include "commands/extras_commands.h"
 #include "commands/log_commands.h"
 #include "store/option_store.h"
 #include "links/peer.h"
@@ -77,6 +78,8 @@ class TerminalModel {
   TemplateCommands& templates() { return templates_; }
   // The attendance rule, departments and time slots; locks for itself.
   AttendanceTableCommands& attendance_tables() { return attendance_tables_; }
+  // Work codes, short keys, bells and the other small tables; locks for itself.
+  ExtrasCommands& extras() { return extras_; }
 
  private:
   Reply Connect(const wire::PacketView& request, const Peer& client);
@@ -112,6 +115,7 @@ class TerminalModel {
   UserCommands users_;
   TemplateCommands templates_;
   AttendanceTableCommands attendance_tables_;
+  ExtrasCommands extras_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

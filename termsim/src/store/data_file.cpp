@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "store/extras_lines.h"
 #include "store/storage_counts.h"
 
 namespace termsim {
@@ -15,7 +16,7 @@ namespace termsim {
 namespace {
 
 enum class Section {
-  kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots
+  kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots, kExtras
 };
 
 bool Fail(std::string* error, const std::string& text) {
@@ -40,6 +41,7 @@ std::optional<Section> SectionNamed(std::string_view name) {
   if (name == "attrule") return Section::kRule;
   if (name == "departments") return Section::kDepartments;
   if (name == "timeslots") return Section::kSlots;
+  if (IsExtrasSection(name)) return Section::kExtras;
   return std::nullopt;
 }
 
@@ -96,6 +98,7 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
   if (!in) return Fail(error, path + ": cannot be read");
   TerminalData read;
   Section section = Section::kNone;
+  std::string extras_section;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -108,7 +111,9 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
       if (!named) {
         return Fail(error, where + "unknown section " + std::string(text) +
                                " (options, users, attendance, oplog, templates, attrule,"
-                               " departments, timeslots)");
+                               " departments, timeslots, workcodes, shortkeys, bells,"
+                               " tipcodes, laborgroups, laborcodes, attstates, voices,"
+                               " statemap)");
       }
       section = *named;
       // A section given, even empty, replaces what the terminal held.
@@ -119,6 +124,11 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
       if (section == Section::kRule && !read.rule) read.rule.emplace();
       if (section == Section::kDepartments && !read.departments) read.departments.emplace();
       if (section == Section::kSlots && !read.slots) read.slots.emplace();
+      if (section == Section::kExtras) {
+        extras_section = std::string(text.substr(1, text.size() - 2));
+        if (!read.extras) read.extras.emplace();
+        read.extras_sections.insert(extras_section);
+      }
       continue;
     }
     switch (section) {
@@ -171,6 +181,13 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
           return Fail(error, where + "want number=N<TAB>name=TEXT<TAB>start=HH:MM<TAB>end=HH:MM");
         }
         break;
+      case Section::kExtras: {
+        std::string reason;
+        if (!ParseExtrasLine(extras_section, line, &*read.extras, &reason)) {
+          return Fail(error, where + reason);
+        }
+        break;
+      }
       case Section::kTemplates: {
         std::string reason;
         if (!ParseTemplateLine(line, &read.templates->emplace_back(), &reason)) {
@@ -211,6 +228,14 @@ void ApplyData(const TerminalData& data, Simulator& sim) {
     if (data.departments) tables.departments = EncodeDepartments(*data.departments);
     if (data.slots) tables.slots = EncodeTimeSlots(*data.slots);
     sim.SetAttendanceTables(std::move(tables));
+  }
+  if (data.extras) {
+    // Each section given replaces its own table only.
+    ExtrasData extras = sim.Extras();
+    for (const std::string& name : data.extras_sections) {
+      TakeExtrasSection(name, *data.extras, &extras);
+    }
+    sim.SetExtras(std::move(extras));
   }
   if (data.templates) {
     sim.SetTemplates(*data.templates);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/storage_counts.h"
+#include "termsim/extras.h"
 #include "termsim/logs.h"
 
 namespace termsim {
@@ -63,6 +64,26 @@ void LoadDemoData(Simulator& sim) {
   sim.SetUsers(std::move(users));
   sim.SetAttendanceLog(std::move(punches));
   sim.SetOpLog(std::move(operations));
+
+  // A working day's bells, two work codes and the in and out keys.
+  ExtrasData extras;
+  const uint16_t bell_times[] = {800, 1200, 1300, 1700};
+  for (uint32_t i = 0; i < std::size(bell_times); ++i) {
+    Bell b;
+    b.number = i + 1;
+    b.time = bell_times[i];
+    extras.bells[{b.number, 0}] = b;
+  }
+  extras.work_codes[1] = 101;
+  extras.work_codes[2] = 205;
+  for (uint8_t key = 1; key <= 2; ++key) {
+    ShortKeyEntry k;
+    k.number = key;
+    k.function = 1;
+    k.state = static_cast<uint8_t>(key - 1);
+    extras.short_keys[key] = k;
+  }
+  sim.SetExtras(std::move(extras));
 }
 
 }  // namespace termsim
