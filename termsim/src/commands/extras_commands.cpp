@@ -496,6 +496,32 @@ bool ExtrasCommands::Bells(uint16_t command, std::span<const uint8_t> data, Repl
   }
 }
 
+namespace {
+
+// Tip codes, labor groups and labor codes share one shape: a keyed table whose
+// set stores a named record, whose get answers it and whose delete drops it.
+template <class Table, class Key, class Store, class Encode>
+void ServeNamedTable(int op, Table& table, const Key& key, std::span<const uint8_t> data,
+                     Reply& reply, Store store, Encode encode) {
+  if (op == 1) {
+    if (data.size() < kNamedRecord) return Refuse(reply, kReasonMalformed);
+    store(table[key]);
+    return Ok(reply);
+  }
+  const auto it = table.find(key);
+  if (it == table.end()) return Refuse(reply, kReasonNotFound);
+  if (op == 2) {
+    table.erase(it);
+    return Ok(reply);
+  }
+  std::vector<uint8_t> out(kNamedRecord, 0);
+  wire::ByteWriter w(out);
+  encode(w, it->second);
+  Ok(reply, std::move(out));
+}
+
+}  // namespace
+
 void ExtrasCommands::TipAndLabor(uint16_t command, std::span<const uint8_t> data, Reply& reply) {
   wire::ByteReader r(data);
   const uint32_t number = r.U32();
@@ -505,46 +531,27 @@ void ExtrasCommands::TipAndLabor(uint16_t command, std::span<const uint8_t> data
   if (family == 2) {
     const uint32_t second = r.U32();
     if (!r.ok()) return Refuse(reply, kReasonMalformed);
-    const auto key = std::make_pair(number, second);
-    auto& table = data_.labor_codes;
-    if (op == 1) {
-      if (data.size() < kNamedRecord) return Refuse(reply, kReasonMalformed);
-      table[key] = FieldText(data, 8, 25);
-      return Ok(reply);
-    }
-    const auto it = table.find(key);
-    if (it == table.end()) return Refuse(reply, kReasonNotFound);
-    if (op == 2) {
-      table.erase(it);
-      return Ok(reply);
-    }
-    std::vector<uint8_t> out(kNamedRecord, 0);
-    wire::ByteWriter w(out);
-    w.U32(number);
-    w.U32(second);
-    w.FixedText(it->second, 25);
-    return Ok(reply, std::move(out));
+    return ServeNamedTable(
+        op, data_.labor_codes, std::make_pair(number, second), data, reply,
+        [&](std::string& name) { name = FieldText(data, 8, 25); },
+        [&](wire::ByteWriter& w, const std::string& name) {
+          w.U32(number);
+          w.U32(second);
+          w.FixedText(name, 25);
+        });
   }
   auto& table = family == 0 ? data_.tip_codes : data_.labor_groups;
-  if (op == 1) {
-    if (data.size() < kNamedRecord) return Refuse(reply, kReasonMalformed);
-    NamedCode& c = table[number];
-    c.name = FieldText(data, 4, 25);
-    c.value = wire::ByteReader(data.subspan(29)).U32();
-    return Ok(reply);
-  }
-  const auto it = table.find(number);
-  if (it == table.end()) return Refuse(reply, kReasonNotFound);
-  if (op == 2) {
-    table.erase(it);
-    return Ok(reply);
-  }
-  std::vector<uint8_t> out(kNamedRecord, 0);
-  wire::ByteWriter w(out);
-  w.U32(number);
-  w.FixedText(it->second.name, 25);
-  w.U32(it->second.value);
-  Ok(reply, std::move(out));
+  ServeNamedTable(
+      op, table, number, data, reply,
+      [&](NamedCode& c) {
+        c.name = FieldText(data, 4, 25);
+        c.value = wire::ByteReader(data.subspan(29)).U32();
+      },
+      [&](wire::ByteWriter& w, const NamedCode& c) {
+        w.U32(number);
+        w.FixedText(c.name, 25);
+        w.U32(c.value);
+      });
 }
 
 void ExtrasCommands::SetStateMap(std::span<const uint8_t> data, Reply& reply) {
