@@ -289,6 +289,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std:
     if (flag == "--help" || flag == "-h") {
       line->help = true;
       return true;
+    } else if (flag == "--version") {
+      line->version = true;
+      return true;
     } else if (flag == "--no-search") {
       parsed.search = false;
     } else if (flag == "--demo") {

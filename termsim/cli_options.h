@@ -21,6 +21,7 @@ struct ContentStep {
 
 struct CommandLine {
   bool help = false;
+  bool version = false;
   // UDP listens unless only --tcp or --usb was given.
   bool udp_given = false;
   std::string address = "127.0.0.1";

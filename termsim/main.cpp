@@ -7,6 +7,7 @@
 #include "cli_help.h"
 #include "cli_options.h"
 #include "platform/tick.h"
+#include "termkit_config.h"
 #include "termsim/demo_data.h"
 #include "termsim/simulator.h"
 
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
   }
   if (line.help) {
     std::fputs(termsim_cli::HelpText(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::printf("termsim %s\n", TERMKIT_VERSION);
     return 0;
   }
 

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace platform {
 
@@ -76,19 +77,29 @@ std::string MapLibraryName(const std::string& system_name) {
   return "lib" + base + ".so";
 }
 
-ModuleHandle LoadLibraryByName(const char* system_name, const void* near) {
+ModuleHandle LoadLibraryByName(const char* system_name, const void* near,
+                               const char* fixed_dir) {
   if (system_name == nullptr || *system_name == '\0') return nullptr;
   const std::string mapped = MapLibraryName(system_name);
   const int flags = RTLD_NOW | RTLD_LOCAL;
   if (mapped.find('/') != std::string::npos) return dlopen(mapped.c_str(), flags);
+  std::vector<std::string> dirs;
   if (near != nullptr) {
     const std::string dir = ModuleDirOfAddress(near);
     if (!dir.empty()) {
-      const std::string full = dir + mapped;
-      if (access(full.c_str(), F_OK) == 0) {
-        if (void* h = dlopen(full.c_str(), flags)) return h;
-      }
+      dirs.push_back(dir);
+      dirs.push_back(dir + "termkit/");
     }
+  }
+  if (fixed_dir != nullptr && *fixed_dir != '\0') {
+    std::string dir = fixed_dir;
+    if (dir.back() != '/') dir += '/';
+    dirs.push_back(dir);
+  }
+  for (const std::string& dir : dirs) {
+    const std::string full = dir + mapped;
+    if (access(full.c_str(), F_OK) != 0) continue;
+    if (void* h = dlopen(full.c_str(), flags)) return h;
   }
   return dlopen(mapped.c_str(), flags);
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -70,6 +73,29 @@ TEST(DynLib, LoadsByFullPath) {
   ASSERT_NE(h, nullptr) << LastLibraryError();
   EXPECT_NE(FindSymbol(h, "plugtest_answer"), nullptr);
   UnloadLibrary(h);
+}
+
+// A plain name is found in the fixed directory the caller names (with or
+// without its trailing slash), after the caller's own directory. A copy under
+// a name nothing else knows shows which directory was searched.
+TEST(DynLib, LoadsFromFixedDirectory) {
+  namespace fs = std::filesystem;
+  const std::string own = ModuleDirOfAddress(reinterpret_cast<const void*>(&Anchor));
+  const fs::path dir =
+      fs::temp_directory_path() / ("termkit_dynlib_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  fs::copy_file(own + "libplugtest.so", dir / "libplugfixed.so",
+                fs::copy_options::overwrite_existing);
+  EXPECT_EQ(LoadLibraryByName("plugfixed.dll", reinterpret_cast<const void*>(&Anchor)), nullptr);
+  for (const std::string& fixed : {dir.string(), dir.string() + "/"}) {
+    ModuleHandle h = LoadLibraryByName("plugfixed.dll", reinterpret_cast<const void*>(&Anchor),
+                                       fixed.c_str());
+    ASSERT_NE(h, nullptr) << fixed << ": " << LastLibraryError();
+    EXPECT_NE(FindSymbol(h, "plugtest_answer"), nullptr);
+    UnloadLibrary(h);
+  }
+  EXPECT_EQ(LoadLibraryByName("plugfixed.dll", nullptr, "/nonexistent/dir"), nullptr);
+  fs::remove_all(dir);
 }
 
 TEST(DynLib, MissingLibraryIsNull) {

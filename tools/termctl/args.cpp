@@ -16,12 +16,14 @@ const std::set<std::string>& ValuedOptions() {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
       "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
       "type",     "out",    "id",    "label", "keep",         "usb-root",  "state",
-      "times"};
+      "times",    "db",     "jobs"};
   return names;
 }
 
 const std::set<std::string>& Switches() {
-  static const std::set<std::string> names = {"help", "yes", "clear", "json", "new", "utf8", "verbose"};
+  static const std::set<std::string> names = {"help",  "yes",   "clear",       "json",
+                                                  "new",   "utf8",  "verbose",     "watch",
+                                                  "clear-after"};
   return names;
 }
 
@@ -63,6 +65,10 @@ std::optional<Invocation> ParseArgs(int argc, char** argv, std::string* error) {
       }
       if (name == "help") {
         inv.help = true;
+        continue;
+      }
+      if (name == "version") {
+        inv.version = true;
         continue;
       }
       if (ValuedOptions().count(name) != 0) {

@@ -15,6 +15,7 @@ struct Invocation {
   std::map<std::string, std::string> options;  // --name=value and --name value
   std::vector<std::string> usb_roots;          // every --usb-root, in order
   bool help = false;
+  bool version = false;
 
   bool Has(const std::string& name) const { return options.count(name) != 0; }
   std::string Get(const std::string& name, const std::string& fallback = "") const;

@@ -55,6 +55,8 @@ DEVAPI_EVENT_CALLBACK EventCallback();
 void* EventContext();
 // commands_search.cpp (needs no connection)
 int CmdSearch(const Invocation& inv);
+// sync/sync_command.cpp (connects to each terminal itself)
+int CmdSync(const Invocation& inv);
 // demo.cpp: what `termctl` alone shows
 int CmdDemo(Context& ctx);
 

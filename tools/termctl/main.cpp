@@ -6,10 +6,12 @@
 #include "address.h"
 #include "args.h"
 #include "commands.h"
+#include "connect.h"
 #include "demo_terminal.h"
 #include "devapi.h"
 #include "help.h"
 #include "platform/removable_drives.h"
+#include "termkit_config.h"
 
 namespace termctl {
 
@@ -31,29 +33,9 @@ const std::map<std::string, Handler>& Commands() {
 
 // Connects to the address, reporting failures on stderr.
 DEVAPI_HANDLE Connect(const Address& address, int32_t password) {
-  if (address.scheme == "usb") {
-    DEVAPI_HANDLE h = Q_Connect_USB(address.port, EventCallback(), EventContext(), password);
-    if (h == nullptr) {
-      std::fprintf(stderr,
-                   "termctl: cannot connect to %s: Q_Connect_USB failed, Q_LastError %d "
-                   "(no mounted removable drive with a file \"dummy\" in its root that you "
-                   "may read and write, or wrong --password?)\n",
-                   FormatAddress(address).c_str(), Q_LastError(nullptr));
-    }
-    return h;
-  }
-  const bool tcp = address.scheme == "tcp";
-  const char* call = tcp ? "Q_Connect_NETEX" : "Q_Connect_NET";
-  DEVAPI_HANDLE h = tcp ? Q_Connect_NETEX(address.host.c_str(), address.port, EventCallback(),
-                                          EventContext(), password)
-                        : Q_Connect_NET(address.host.c_str(), address.port, EventCallback(),
-                                        EventContext(), password);
-  if (h == nullptr) {
-    std::fprintf(stderr,
-                 "termctl: cannot connect to %s: %s failed, Q_LastError %d "
-                 "(wrong address, terminal off, or wrong --password?)\n",
-                 FormatAddress(address).c_str(), call, Q_LastError(nullptr));
-  }
+  std::string reason;
+  DEVAPI_HANDLE h = ConnectTerminal(address, password, EventCallback(), EventContext(), &reason);
+  if (h == nullptr) std::fprintf(stderr, "termctl: %s\n", reason.c_str());
   return h;
 }
 
@@ -77,7 +59,12 @@ int Run(int argc, char** argv) {
     std::printf("%s", ToolHelp());
     return kOk;
   }
+  if (inv.version) {
+    std::printf("termctl %s\n", TERMKIT_VERSION);
+    return kOk;
+  }
   if (inv.command == "search") return CmdSearch(inv);
+  if (inv.command == "sync") return CmdSync(inv);
 
   Handler handler = CmdDemo;
   if (!inv.command.empty()) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "devwire.h"
+#include "termkit_config.h"
 
 namespace devwire {
 namespace {
@@ -19,9 +20,10 @@ Fn Bind(platform::ModuleHandle module, const char* name) {
 
 std::unique_ptr<TransportBinding> TransportBinding::Load(const char* plugin_file) {
   if (plugin_file == nullptr || *plugin_file == '\0') return nullptr;
-  // Plug-ins are searched beside the engine first.
-  platform::ModuleHandle module =
-      platform::LoadLibraryByName(plugin_file, reinterpret_cast<const void*>(&DEVWIRE_INIT));
+  // Plug-ins are searched beside the engine first, then in the installed
+  // tree's plug-in directory.
+  platform::ModuleHandle module = platform::LoadLibraryByName(
+      plugin_file, reinterpret_cast<const void*>(&DEVWIRE_INIT), TERMKIT_PLUGIN_DIR);
   if (module == nullptr) return nullptr;
   std::unique_ptr<TransportBinding> binding(new TransportBinding());
   binding->module_ = module;

@@ -3,7 +3,10 @@
 // Components name each other the way the terminal SDK always has
 // ("comms.dll"); MapLibraryName turns such a name into this platform's file
 // name ("libcomms.so"). A plain name is looked up first in the directory of
-// the module that asks for it, then on the usual search path.
+// the module that asks for it, then in that directory's "termkit/"
+// subdirectory (where an installed tree keeps its plug-ins, wherever the tree
+// was installed), then in a fixed directory the caller names, then on the
+// usual search path.
 #pragma once
 
 #include <string>
@@ -17,8 +20,10 @@ using ModuleHandle = void*;
 std::string MapLibraryName(const std::string& system_name);
 
 // Loads a library. `near` is any address inside the calling module (pass a
-// function of the caller); its directory is searched first. Null on failure.
-ModuleHandle LoadLibraryByName(const char* system_name, const void* near);
+// function of the caller); its directory is searched first, then its
+// "termkit/" subdirectory, then `fixed_dir` when given. Null on failure.
+ModuleHandle LoadLibraryByName(const char* system_name, const void* near,
+                               const char* fixed_dir = nullptr);
 
 void* FindSymbol(ModuleHandle module, const char* name);
 void UnloadLibrary(ModuleHandle module);
