@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev
   liblzo2-dev zlib1g-dev
+  libsqlite3-dev libpq-dev postgresql
 )
 
 missing=()

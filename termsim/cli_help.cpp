@@ -7,7 +7,8 @@ const char* HelpText() {
                [--profile NAME|FILE | --demo]
                [--data FILE] [--option NAME=VALUE] [--set KEY=VALUE] [--password N]
                [--firmware TEXT] [--users COUNT,SEED | --users-file PATH] [--log KEY=VALUE]
-               [--search ADDR | --no-search] [--fault NAME[=VALUE]]... [--help]
+               [--search ADDR | --no-search] [--fault NAME[=VALUE]]... [--punch-every MS]
+               [--version] [--help]
 
 Plays one terminal on a UDP port, a TCP port, a USB drive directory, or several
 of them, until interrupted (Ctrl-C).
@@ -22,7 +23,15 @@ of them, until interrupted (Ctrl-C).
   --profile NAME|FILE a built-in terminal or a profile file (see PROFILES)
   --demo              the demo terminal: a ver660 terminal with 36 users, two
                       months of punches and a few operation records (the data
-                      termctl shows without an address)
+                      termctl shows without an address); while a host is
+                      registered for events, one of its users punches every
+                      3 seconds
+  --punch-every MS    while a host is registered for attendance events, a user
+                      punches every MS ms (0: nobody): the record joins
+                      the attendance log at the terminal's clock and an
+                      attendance event (kind 1, 32 bytes: user number text 24,
+                      verify mode, state, year-2000, month, day, hour, minute,
+                      second) goes to the registered hosts
   --data FILE         the terminal's options, users, logs and templates from a file
                       (see DATA FILES)
   --option NAME=VALUE sets one of the terminal's options ("~Platform=ZEM560_TFT")

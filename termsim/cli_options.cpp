@@ -56,7 +56,7 @@ bool ParseUsers(const std::string& text, std::vector<termsim::User>* users) {
 bool TakesValue(std::string_view flag) {
   static constexpr std::string_view kFlags[] = {
       "--udp",    "--tcp", "--profile", "--option",     "--set",  "--password", "--firmware",
-      "--search", "--log", "--users",   "--users-file", "--data", "--fault", "--usb"};
+      "--search", "--log", "--users",   "--users-file", "--data", "--fault", "--usb",  "--punch-every"};
   for (std::string_view f : kFlags) {
     if (f == flag) return true;
   }
@@ -87,6 +87,10 @@ bool ApplyFlag(const std::string& flag, const std::string& value, CommandLine* l
     }
   } else if (flag == "--firmware") {
     line->profile.firmware = value;
+  } else if (flag == "--punch-every") {
+    if (!ParseNumber<uint32_t>(value, 3600000, &line->punch_every_ms)) {
+      return Fail(error, "bad --punch-every value \"" + value + "\" (milliseconds, 0 to 3600000)");
+    }
   } else if (flag == "--profile") {
     if (!termsim::ProfileByName(value, &line->profile, &reason)) {
       return Fail(error, "bad --profile: " + reason);
@@ -298,6 +302,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* line, std:
       // The demo terminal replaces the profile, as --profile does.
       parsed.profile = termsim::DemoProfile();
       parsed.content.push_back({ContentStep::Kind::kDemo, {}, {}, {}});
+      parsed.punch_every_ms = termsim::kDemoPunchEveryMs;
     } else if (TakesValue(flag)) {
       if (i + 1 >= argc) return Fail(error, flag + " needs a value");
       if (!ApplyFlag(flag, argv[++i], &parsed, error)) return false;

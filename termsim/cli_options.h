@@ -33,6 +33,8 @@ struct CommandLine {
   termsim::Profile profile;
   std::string search_address;  // empty: the --udp address
   bool search = true;
+  // A user punches every this many ms (0: nobody does); --demo sets 3000.
+  uint32_t punch_every_ms = 0;
   std::vector<ContentStep> content;
   termsim::Faults faults;
   termsim::StreamFaults stream_faults;

@@ -9,6 +9,7 @@
 #include "platform/tick.h"
 #include "termkit_config.h"
 #include "termsim/demo_data.h"
+#include "termsim/live_punches.h"
 #include "termsim/simulator.h"
 
 namespace {
@@ -111,9 +112,14 @@ int main(int argc, char** argv) {
                    static_cast<unsigned>(termsim::kSearchPort));
     }
   }
+  termsim::LivePunches punches;
+  if (line.punch_every_ms > 0 && !punches.Start(sim, line.punch_every_ms)) {
+    std::fprintf(stderr, "termsim: --punch-every: the terminal has no users to punch\n");
+  }
   std::fflush(stdout);
 
   while (!g_stop) platform::SleepMs(100);
+  punches.Stop();
   sim.Stop();
   return 0;
 }

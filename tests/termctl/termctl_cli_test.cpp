@@ -102,6 +102,22 @@ TEST(TermctlCli, NoCommandShowsTheDemo) {
   EXPECT_NE(r.out.find("== termctl logs"), std::string::npos);
 }
 
+// The built-in terminal has somebody punch every few seconds once a host
+// listens: the event carries the punch, whose record joins the log.
+TEST(TermctlCli, DemoPushesPunches) {
+  const RunResult r = RunTermctl({"events", "--count", "1", "--json"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("verification"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("32"), std::string::npos) << r.out;  // the payload's length
+}
+
+TEST(TermctlCli, VersionIsTheProjects) {
+  const RunResult r = RunTermctl({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("termctl ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find('.'), std::string::npos) << r.out;
+}
+
 TEST(TermctlCli, LogsClearNeedsConfirmation) {
   const RunResult r = RunTermctl({"logs", "--clear"});
   EXPECT_EQ(r.status, 2);

@@ -7,6 +7,7 @@
 
 namespace termsim {
 class Simulator;
+class LivePunches;
 }
 
 namespace termctl {
@@ -23,6 +24,7 @@ class DemoTerminal {
 
  private:
   std::unique_ptr<termsim::Simulator> sim_;
+  std::unique_ptr<termsim::LivePunches> punches_;  // declared after: goes first
 };
 
 }  // namespace termctl

@@ -31,11 +31,14 @@ Commands:
   workcodes get N | set N CODE | delete N | clear   work codes
   bells [set N HH:MM]         list the bells or set one
   shortkeys [N] | shortkeys set N --state S [--times TEXT]   function keys
+  sync [ADDRESS...] [--db URL] [--jobs N] [--clear-after --yes] [--watch [--seconds N]]
+                              every punch, user and operation record into a database
   search [--broadcast ADDR]    find terminals on the local network
   enable | disable | restart | unlock [--seconds N] | beep [--ms N]
 
 Without a command: a short demo (device info, some users, the latest punches).
-termctl COMMAND --help tells more about a command.
+termctl COMMAND --help tells more about a command; termctl --version prints
+the version.
 Exit status: 0 success, 1 the terminal or library failed, 2 bad arguments.
 )";
 }
@@ -112,6 +115,27 @@ Downloads the operation log (what administrators did on the terminal).
       {"events", R"(usage: termctl [ADDRESS] events [--count N] [--json]
 Registers for the terminal's pushed events and prints one line per event
 until interrupted (Ctrl-C), or after N events.
+)"},
+      {"sync", R"(usage: termctl sync [ADDRESS...] [--db URL] [--jobs N] [--clear-after --yes]
+                    [--watch [--seconds N]] [--password N]
+Downloads the attendance log, the users and the operation log of each
+terminal and stores them in a database, one transaction per terminal; the
+terminals are synced in parallel, one connection each. Punches are unique on
+terminal, user, time and state: a repeated run adds nothing. After a run that
+committed, only the records the terminal has not handed out yet are read
+where it can tell; otherwise the whole log, skipping what is stored.
+Without an address: the built-in simulator.
+--db URL           sqlite:PATH (default sqlite:termkit.db) or
+                   postgresql://[user[:password]@][host][:port]/database[?...]
+--jobs N           terminals at the same time (1-256, default 4)
+--clear-after --yes  delete each terminal's attendance log once its records
+                   are committed (the terminal is disabled meanwhile, so no
+                   punch falls in between); nothing is deleted when storing fails
+--watch            then keep the connections open and store each punch the
+                   terminals push as it arrives, until Ctrl-C (or --seconds N)
+Tables: terminals, users, punches, oplog, sync_runs, schema_version.
+Exit status: 0 all terminals synced, 1 any terminal or the database failed
+(each is named on stderr; the others are synced all the same), 2 bad arguments.
 )"},
       {"search", R"(usage: termctl search [--broadcast ADDR]
 Finds terminals by a UDP broadcast (255.255.255.255 by default). Takes at

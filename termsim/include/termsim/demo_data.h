@@ -3,9 +3,14 @@
 // records), used by termctl's built-in terminal and by `termsim --demo`.
 #pragma once
 
+#include <cstdint>
+
 #include "termsim/simulator.h"
 
 namespace termsim {
+
+// How often one of the demo terminal's users punches.
+inline constexpr uint32_t kDemoPunchEveryMs = 3000;
 
 // A black-and-white "Ver 6.60" fingerprint terminal whose clock stands just
 // after the last day of punches.
