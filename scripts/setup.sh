@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev
   liblzo2-dev zlib1g-dev
+  python3 python3-pytest
 )
 
 missing=()
