@@ -1,6 +1,7 @@
 """A connected terminal and its views, over the device library's exports."""
 from __future__ import annotations
 
+import codecs
 import ctypes
 import datetime
 import queue
@@ -578,7 +579,10 @@ def connect(address: str, password: int = 0, *, timeout: int | None = None,
     _check_int(password, 0, 0x7FFFFFFF, "password")
     if timeout is not None:
         _check_int(timeout, 0, 2147483, "timeout")
-    "".encode(encoding)  # an unknown encoding fails here (LookupError)
+    try:
+        codecs.lookup(encoding)
+    except LookupError:
+        raise ValueError(f"unknown encoding {encoding!r}") from None
     host = where.host.encode("ascii")
     lib = _library.load()
     events: queue.Queue = queue.Queue(maxsize=EVENT_BACKLOG)
@@ -593,5 +597,9 @@ def connect(address: str, password: int = 0, *, timeout: int | None = None,
         raise TerminalError(call, None, lib.Q_LastError(None))
     terminal = Terminal(handle, where, encoding, callback, events)
     if timeout is not None:
-        terminal._call("Q_SetCommuTimeOut", timeout)
+        try:
+            terminal._call("Q_SetCommuTimeOut", timeout)
+        except BaseException:
+            terminal.close()
+            raise
     return terminal

@@ -74,14 +74,16 @@ class Termsim:
     """One termsim process listening on UDP (and TCP when asked) ports that
     the system picked."""
 
-    def __init__(self, args: list[str], tcp: bool = False) -> None:
-        command = [termsim_program(), "--udp", "127.0.0.1:0", "--no-search", *args]
+    def __init__(self, args: list[str], tcp: bool = False,
+                 usb: pathlib.Path | None = None) -> None:
+        links = ["--udp", "127.0.0.1:0"] if usb is None else ["--usb", str(usb)]
         if tcp:
-            command += ["--tcp", "127.0.0.1:0"]
+            links += ["--tcp", "127.0.0.1:0"]
+        command = [termsim_program(), *links, "--no-search", *args]
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
         self.errors = ""
-        self.ports = self._wait_listening(2 if tcp else 1)
+        self.ports = self._wait_listening(len(links) // 2)
 
     def _wait_listening(self, count: int) -> dict[str, int]:
         ports: dict[str, int] = {}
@@ -97,13 +99,17 @@ class Termsim:
             pending += chunk
             *lines, pending = pending.split(b"\n")
             for line in lines:
-                # "termsim: listening on udp 127.0.0.1:PORT"
+                # "termsim: listening on udp 127.0.0.1:PORT", "termsim: serving usb PATH"
                 words = line.decode().split()
                 if len(words) == 5 and words[1:3] == ["listening", "on"]:
                     ports[words[3]] = int(words[4].rpartition(":")[2])
+                elif words[1:3] == ["serving", "usb"]:
+                    ports["usb"] = 1
         return ports
 
     def address(self, scheme: str = "udp") -> str:
+        if scheme == "usb":
+            return "usb://1"
         return f"{scheme}://127.0.0.1:{self.ports[scheme]}"
 
     def stop(self) -> None:
@@ -123,17 +129,18 @@ class Termsim:
 
 @pytest.fixture(scope="module")
 def start_termsim(tmp_path_factory):
-    """start_termsim(*args, data=TEXT, tcp=False) -> a running Termsim; all
-    are stopped when the module's tests are done."""
+    """start_termsim(*args, data=TEXT, tcp=False, usb=DIR) -> a running
+    Termsim; all are stopped when the module's tests are done."""
     started: list[Termsim] = []
 
-    def start(*args: str, data: str | None = None, tcp: bool = False) -> Termsim:
+    def start(*args: str, data: str | None = None, tcp: bool = False,
+              usb: pathlib.Path | None = None) -> Termsim:
         args_list = list(args)
         if data is not None:
             path = tmp_path_factory.mktemp("termsim") / "terminal.data"
             path.write_text(data)
             args_list += ["--data", str(path)]
-        sim = Termsim(args_list, tcp=tcp)
+        sim = Termsim(args_list, tcp=tcp, usb=usb)
         started.append(sim)
         return sim
 

@@ -46,6 +46,7 @@ class RecordingLibrary:
     ("udp://127.0.0.1:4370", {"password": -1}, ValueError),
     ("udp://127.0.0.1:4370", {"password": "0"}, TypeError),
     ("udp://127.0.0.1:4370", {"timeout": -1}, ValueError),
+    ("udp://127.0.0.1:4370", {"encoding": "no-such-code-page"}, ValueError),
 ])
 def test_connect_refuses_bad_arguments_without_loading(monkeypatch, address, kwargs, error):
     def no_library():

@@ -8,6 +8,8 @@ import pytest
 import termkit
 from termkit import AttendanceRecord, OperationRecord, User
 
+from conftest import NUMBERED_DATA
+
 dt = datetime.datetime
 
 
@@ -123,6 +125,15 @@ def test_tcp_and_context_manager(numbered_sim):
     terminal.close()  # closing twice does nothing
 
 
+def test_usb_connection(start_termsim, tmp_path, monkeypatch):
+    sim = start_termsim("--profile", "ver660", data=NUMBERED_DATA, usb=tmp_path)
+    # The plug-in looks for the terminal's drive file in these directories.
+    monkeypatch.setenv("TERMKIT_USB_ROOTS", str(tmp_path))
+    with termkit.connect(sim.address("usb")) as terminal:
+        assert terminal.address == "usb://1"
+        assert [u.pin2 for u in terminal.users()] == [1001, 1002, 1003]
+
+
 def test_users_of_a_colour_screen_terminal(colour):
     assert list(colour.users()) == [
         User(pin=1, name="Ada Lovelace", privilege=3, enabled=True, card=12345678, group=1,
@@ -157,3 +168,12 @@ def test_logs_of_a_colour_screen_terminal(colour):
         OperationRecord(admin="A100", operation=6, params=(2, 0, 0),
                         time=dt(2024, 5, 6, 7, 47), target="77"),
     ]
+
+
+def test_names_travel_in_the_terminal_code_page(numbered_sim):
+    with termkit.connect(numbered_sim.address(), timeout=3, encoding="cp1252") as terminal:
+        terminal.add_user(8, "Zoë")
+        assert [u.name for u in terminal.users() if u.pin == 8] == ["Zoë"]
+        terminal.delete_user(8)
+        with pytest.raises(ValueError):
+            terminal.add_user(8, "Zoë ☃")  # no such character in the code page
