@@ -6,7 +6,7 @@ import ctypes
 import datetime
 import queue
 import time
-from typing import Callable, Iterator
+from typing import Callable, Iterator, TypeVar
 
 from . import _address, _library, _moments
 from .errors import TerminalError
@@ -34,6 +34,7 @@ _NUMBERED_NAME_MAX, _NUMBERED_PASSWORD_MAX = 8, 5
 _ID_TEXT_MAX, _ID_NAME_MAX, _ID_PASSWORD_MAX = 24, 24, 8
 
 _int32 = ctypes.c_int32
+T = TypeVar("T")
 
 
 class TerminalValueError(TerminalError, ValueError):
@@ -73,6 +74,19 @@ def _check_id_text(value: object) -> bytes:
 
 def _trimmed(buffer: ctypes.Array, encoding: str) -> str:
     return buffer.value.decode(encoding, "replace").rstrip(" \r\n")
+
+
+def _walk(found: int, next_row: Callable[[], T | None]) -> Iterator[T]:
+    """Every row of a download that `found` (1) records, read out at once: the
+    library keeps one download per session, so a later call must not cut a
+    walk short."""
+    rows: list[T] = []
+    while found == 1:
+        row = next_row()
+        if row is None:
+            break
+        rows.append(row)
+    return iter(rows)
 
 
 def _event_sink(events: queue.Queue) -> Callable:
@@ -287,14 +301,7 @@ class Terminal:
             # ID texts come back only once the user-number width is known.
             self._pin_width()
         found = self._call("Q_ReadUserInfo", ok=(0, 1))
-        rows: list[User] = []
-        next_user = self._next_id_text_user if colour else self._next_numbered_user
-        while found == 1:
-            user = next_user()
-            if user is None:
-                break
-            rows.append(user)
-        return iter(rows)
+        return _walk(found, self._next_id_text_user if colour else self._next_numbered_user)
 
     def _next_numbered_user(self) -> User | None:
         pin, privilege, enabled, pin2, group = (_int32() for _ in range(5))
@@ -422,14 +429,7 @@ class Terminal:
             found = self._call("Q_ReadTimeLog", *start_fields, *end_fields, ok=(0, 1))
         else:
             found = self._call("Q_ReadLog", 1 if new_only else 0, ok=(0, 1))
-        rows: list[AttendanceRecord] = []
-        next_record = self._next_id_text_punch if colour else self._next_numbered_punch
-        while found == 1:
-            record = next_record()
-            if record is None:
-                break
-            rows.append(record)
-        return iter(rows)
+        return _walk(found, self._next_id_text_punch if colour else self._next_numbered_punch)
 
     def _next_numbered_punch(self) -> AttendanceRecord | None:
         user, year, month, day, hour, minute, second, work, reserved = (
@@ -463,15 +463,8 @@ class Terminal:
     def oplog(self) -> Iterator[OperationRecord]:
         """The operation log (downloaded at once)."""
         found = self._call("Q_ReadOpLog", 0, ok=(0, 1))
-        rows: list[OperationRecord] = []
-        next_record = (self._next_id_text_operation if self._is_colour_screen()
-                       else self._next_numbered_operation)
-        while found == 1:
-            record = next_record()
-            if record is None:
-                break
-            rows.append(record)
-        return iter(rows)
+        return _walk(found, self._next_id_text_operation if self._is_colour_screen()
+                     else self._next_numbered_operation)
 
     def _next_numbered_operation(self) -> OperationRecord | None:
         admin, operation = _int32(), _int32()
