@@ -82,3 +82,19 @@ def test_library_named_by_the_environment_must_load(tmp_path):
                             env=env, cwd=ROOT / "python")
     assert result.returncode != 0
     assert "TERMKIT_LIBRARY names a library that does not load" in result.stderr
+
+
+def test_library_lookup_order(tmp_path, monkeypatch):
+    from termkit import _library
+
+    package = tmp_path / "termkit"
+    (package / "lib").mkdir(parents=True)
+    (package / "lib" / "libdevapi.so").touch()
+    (package / "libdevapi.so.0").touch()
+    monkeypatch.setattr(_library, "__file__", str(package / "_library.py"))
+    monkeypatch.delenv("TERMKIT_LIBRARY", raising=False)
+    found = _library.candidates()
+    assert found[:2] == [str(package / "lib" / "libdevapi.so"), str(package / "libdevapi.so.0")]
+    assert found[-2:] == ["libdevapi.so.0", "libdevapi.so"]
+    monkeypatch.setenv("TERMKIT_LIBRARY", "/opt/termkit/libdevapi.so")
+    assert _library.candidates() == ["/opt/termkit/libdevapi.so"]
