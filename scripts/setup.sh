@@ -8,6 +8,7 @@ packages=(
   libbenchmark-dev
   liblzo2-dev zlib1g-dev
   libsqlite3-dev libpq-dev postgresql
+  python3 python3-pytest
 )
 
 missing=()
