@@ -103,6 +103,10 @@ int main(int argc, char** argv) {
     g.days = 60;
     g.seed = static_cast<uint32_t>(i + 1);
     sim->SetAttendanceLog(termsim::GenerateAttendance(g));
+    termsim::OpLogGeneration o;
+    o.count = 20;
+    o.seed = static_cast<uint32_t>(i + 1);
+    sim->SetOpLog(termsim::GenerateOpLog(o));
     if (!sim->StartUdp("127.0.0.1", 0)) {
       std::fprintf(stderr, "cannot start simulator %zu\n", i);
       return 1;
