@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "termsim/access.h"
 #include "termsim/logs.h"
 #include "termsim/templates.h"
 
@@ -40,6 +41,15 @@ struct DateTime {
 // from 2000.
 uint32_t PackTime(const DateTime& t);
 DateTime UnpackTime(uint32_t packed);
+
+// A command answered with this reply code and connection word instead of
+// being carried out (e.g. 4981, 4989, 4991, 4994, 4995, or CMD_ACK_ERROR
+// with a reason: 1 malformed, 2 no such record, 4 no room).
+struct CommandAnswer {
+  uint16_t code = 0;
+  uint16_t word = 0;
+  friend bool operator==(const CommandAnswer&, const CommandAnswer&) = default;
+};
 
 // How the terminal answers the option probe (command 501).
 enum class ProbeAnswer {
@@ -403,6 +413,10 @@ class Simulator {
   // (a broken or hostile terminal: short, long or garbled records); nullopt
   // restores the normal answer.
   void SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload);
+  // Makes the terminal answer `command` with a chosen reply code and
+  // connection word and no data (a generalised SetCommandRefused); nullopt
+  // restores the normal answer.
+  void SetCommandAnswer(uint16_t command, std::optional<CommandAnswer> answer);
 
   // The attendance and operation logs (termsim/logs.h). Setting a log, even
   // an empty one, makes the terminal answer the log commands from it; every
@@ -500,6 +514,16 @@ class Simulator {
   // terminals ("~QXFPVersion" 10), 88 answers inline, and a template too
   // big for one packet always streams.
   void SetTemplateReadStreamed(uint16_t command, std::optional<bool> streamed);
+
+  // Faces and validity periods per user, and the access-control data
+  // (termsim/access.h). Faces get their record's PIN and index from the
+  // Face and are padded to 2576 bytes.
+  void SetFaces(std::vector<Face> faces);
+  std::vector<Face> Faces() const;
+  void SetValidityPeriods(std::map<uint16_t, ValidityPeriod> periods);
+  std::map<uint16_t, ValidityPeriod> ValidityPeriods() const;
+  void SetAccessData(AccessData data);
+  AccessData GetAccessData() const;
 
  private:
   struct Impl;
