@@ -103,7 +103,7 @@ TEST(HolidayText, BadTextsGiveNothing) {
       "010101011301",       // a partial second group
       "13010101",           // month 13
       "01320101",           // day 32
-      "01010113",           // end month 13
+      "01011301",           // end month 13
       "01010132",           // end day 32
   };
   for (const auto& text : cases) EXPECT_FALSE(users::ParseHolidayText(text.c_str())) << text;

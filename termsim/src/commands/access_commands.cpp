@@ -347,19 +347,23 @@ void AccessCommands::Link(uint16_t code, std::span<const uint8_t> data, Reply& r
 }
 
 // The uploaded write: number, header, then exactly the sections the header
-// announces.
+// announces. Hosts that have not asked for the user-number width yet send a
+// 16-bit number even to a terminal with wide numbers: the length tells.
 void AccessCommands::WriteCard(const UploadBuffer& upload, bool wide_numbers, Reply& reply) {
   if (!upload.complete()) return Refuse(reply, kReasonMalformed);
   const auto& bytes = upload.data();
-  wire::ByteReader r(bytes);
-  r.Skip(wide_numbers ? 4 : 2);
-  const auto header = r.View(kCardHeader);
-  if (!r.ok()) return Refuse(reply, kReasonMalformed);
-  size_t sections = 0;
-  for (size_t at : kSectionOffsets) sections += header[at] | (header[at + 1] << 8);
-  if (r.remaining() != sections) return Refuse(reply, kReasonMalformed);
-  data_.card_writes.push_back(bytes);
-  Ok(reply);
+  for (size_t number_bytes : {wide_numbers ? 4u : 2u, wide_numbers ? 2u : 4u}) {
+    wire::ByteReader r(bytes);
+    r.Skip(number_bytes);
+    const auto header = r.View(kCardHeader);
+    if (!r.ok()) continue;
+    size_t sections = 0;
+    for (size_t at : kSectionOffsets) sections += header[at] | (header[at + 1] << 8);
+    if (r.remaining() != sections) continue;
+    data_.card_writes.push_back(bytes);
+    return Ok(reply);
+  }
+  Refuse(reply, kReasonMalformed);
 }
 
 void AccessCommands::Set(AccessData data) {
