@@ -425,6 +425,13 @@ RealtimePollCounts Simulator::RealtimePolls() const {
 }
 
 void Simulator::SetUsers(std::vector<User> users) {
+  // Validity periods live beside the table; those the users bring replace
+  // their own.
+  auto periods = impl_->model.faces().ValidityPeriods();
+  for (const User& u : users) {
+    if (u.valid) periods[u.pin] = *u.valid;
+  }
+  impl_->model.faces().SetValidityPeriods(std::move(periods));
   impl_->model.users().SetUsers(std::move(users));
 }
 std::vector<User> Simulator::Users() const { return impl_->model.users().Users(); }

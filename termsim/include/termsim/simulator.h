@@ -41,6 +41,9 @@ struct DateTime {
 // from 2000.
 uint32_t PackTime(const DateTime& t);
 DateTime UnpackTime(uint32_t packed);
+// "YYYY-MM-DD hh:mm:ss" within what the packed time stamp holds; false
+// (out untouched) otherwise.
+bool ParseDateTime(std::string_view text, DateTime* out);
 
 // A command answered with this reply code and connection word instead of
 // being carried out (e.g. 4981, 4989, 4991, 4994, 4995, or CMD_ACK_ERROR
@@ -315,6 +318,9 @@ struct User {
   std::array<uint16_t, 3> time_zones{};
   uint8_t verify_style = 0;
   std::vector<uint8_t> id_card;  // identity-card data
+  // The validity period (commands 10020, 10021) a user file gives; the
+  // terminal keeps it beside the table (Simulator::ValidityPeriods).
+  std::optional<ValidityPeriod> valid;
   friend bool operator==(const User&, const User&) = default;
 };
 
@@ -325,7 +331,8 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed);
 
 // A user file holds one user per line as tab-separated key=value fields
 // (pin, pin2, id, name, password, privilege, card, card_extra, group,
-// tz_mode, tz as "a,b,c", verify, id_card in hexadecimal); blank lines and
+// tz_mode, tz as "a,b,c", verify, id_card in hexadecimal, valid as
+// "V1,V2,YYYY-MM-DD hh:mm:ss,YYYY-MM-DD hh:mm:ss"); blank lines and
 // lines starting with '#' are skipped. False with the line number and the
 // reason in `error`.
 // One line of a user file (not a comment); false with the reason in `error`.
