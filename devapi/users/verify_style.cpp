@@ -42,6 +42,22 @@ int32_t ReadVerifyStyle(devapi::DeviceSession& s, uint32_t pin, int32_t* style) 
 
 }  // namespace users
 
+namespace {
+
+// The PIN of a caller's ID text: 4 for a bad text, 0 for one the user cache
+// does not know, else the style call's result.
+template <typename F>
+int32_t ByIdText(devapi::DeviceSession& s, const char* id_text, F&& call) {
+  const auto text = users::CallerIdText(id_text);
+  if (!text) return 4;
+  const int32_t pin = users::PinFromIdText(s, *text);
+  if (pin < 0) return 0;
+  if (!users::IsValidPin(pin)) return -2;
+  return call(static_cast<uint32_t>(pin));
+}
+
+}  // namespace
+
 extern "C" {
 
 // The fourth argument of both calls is not used.
@@ -50,12 +66,8 @@ DEVAPI_API int32_t Q_GetUserVerifyStyle(DEVAPI_HANDLE handle, const char* id_tex
   return devapi::Guarded([&]() -> int32_t {
     devapi::DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
-    const auto text = users::CallerIdText(id_text);
-    if (!text) return 4;
-    const int32_t pin = users::PinFromIdText(*s, *text);
-    if (pin < 0) return 0;
-    if (!users::IsValidPin(pin)) return -2;
-    return users::ReadVerifyStyle(*s, static_cast<uint32_t>(pin), style);
+    return ByIdText(*s, id_text,
+                    [&](uint32_t pin) { return users::ReadVerifyStyle(*s, pin, style); });
   });
 }
 
@@ -64,12 +76,8 @@ DEVAPI_API int32_t Q_SetUserVerifyStyle(DEVAPI_HANDLE handle, const char* id_tex
   return devapi::Guarded([&]() -> int32_t {
     devapi::DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
-    const auto text = users::CallerIdText(id_text);
-    if (!text) return 4;
-    const int32_t pin = users::PinFromIdText(*s, *text);
-    if (pin < 0) return 0;
-    if (!users::IsValidPin(pin)) return -2;
-    return users::WriteVerifyStyle(*s, static_cast<uint32_t>(pin), style);
+    return ByIdText(*s, id_text,
+                    [&](uint32_t pin) { return users::WriteVerifyStyle(*s, pin, style); });
   });
 }
 

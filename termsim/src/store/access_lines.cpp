@@ -3,26 +3,12 @@
 #include <charconv>
 #include <map>
 
+#include "store/line_fields.h"
 #include "termsim/simulator.h"
 
 namespace termsim {
 
 namespace {
-
-std::map<std::string, std::string, std::less<>> Fields(std::string_view line) {
-  std::map<std::string, std::string, std::less<>> fields;
-  while (!line.empty()) {
-    const size_t tab = line.find('\t');
-    const std::string_view field = line.substr(0, tab);
-    const size_t eq = field.find('=');
-    if (eq != std::string_view::npos) {
-      fields[std::string(field.substr(0, eq))] = std::string(field.substr(eq + 1));
-    }
-    if (tab == std::string_view::npos) break;
-    line.remove_prefix(tab + 1);
-  }
-  return fields;
-}
 
 template <typename T>
 bool Number(std::string_view text, unsigned long max, T* out) {
@@ -59,23 +45,12 @@ bool DigitBytes(std::string_view text, std::array<uint8_t, N>* out) {
   return true;
 }
 
-bool FromHex(std::string_view text, std::vector<uint8_t>* out) {
-  if (text.size() % 2 != 0) return false;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    uint8_t b = 0;
-    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + i + 2, b, 16);
-    if (ec != std::errc() || end != text.data() + i + 2) return false;
-    out->push_back(b);
-  }
-  return true;
-}
-
-bool Face(std::map<std::string, std::string, std::less<>>& f, AccessLines* lines) {
-  termsim::Face face;
+bool ParseFace(std::map<std::string, std::string>& f, AccessLines* lines) {
+  Face face;
   std::vector<uint8_t> bytes;
   uint8_t version = 0;
   if (!Number(f["pin"], 65534, &face.pin) || face.pin == 0 || !Number(f["index"], 255, &face.index) ||
-      !FromHex(f["data"], &bytes) || bytes.size() > kFaceRecordBytes - 16 ||
+      !HexBytes(f["data"], &bytes) || bytes.size() > kFaceRecordBytes - 16 ||
       (f.contains("version") && !Number(f["version"], 255, &version))) {
     return false;
   }
@@ -89,7 +64,7 @@ bool Face(std::map<std::string, std::string, std::less<>>& f, AccessLines* lines
   return true;
 }
 
-bool Group(std::map<std::string, std::string, std::less<>>& f, AccessData* data) {
+bool ParseGroup(std::map<std::string, std::string>& f, AccessData* data) {
   uint8_t group = 0;
   if (!Number(f["group"], 99, &group)) return false;
   GroupZones g;
@@ -107,7 +82,7 @@ bool Group(std::map<std::string, std::string, std::less<>>& f, AccessData* data)
   return true;
 }
 
-bool Message(std::map<std::string, std::string, std::less<>>& f, AccessData* data) {
+bool ParseMessage(std::map<std::string, std::string>& f, AccessData* data) {
   uint16_t number = 0;
   ShortMessage m;
   if (!Number(f["number"], 65535, &number) || f["text"].size() > 320) return false;
@@ -141,13 +116,13 @@ bool IsAccessSection(std::string_view name) {
 
 bool ParseAccessLine(std::string_view name, std::string_view line, AccessLines* lines,
                      std::string* error) {
-  auto f = Fields(line);
+  auto f = LineFields(line);
   AccessData& data = lines->data;
   bool ok = false;
   std::string form;
   if (name == "faces") {
     form = "pin=N<TAB>index=I<TAB>data=HEX[<TAB>version=8]";
-    ok = Face(f, lines);
+    ok = ParseFace(f, lines);
   } else if (name == "timezones") {
     form = "zone=1-50<TAB>text=56 digits";
     uint8_t zone = 0;
@@ -156,7 +131,7 @@ bool ParseAccessLine(std::string_view name, std::string_view line, AccessLines* 
     if (ok) data.zones[zone] = days;
   } else if (name == "groups") {
     form = "group=0-99[<TAB>zones=A,B,C][<TAB>mode=M][<TAB>fixed=A,B,C][<TAB>flag=0|1][<TAB>number=N]";
-    ok = Group(f, &data);
+    ok = ParseGroup(f, &data);
   } else if (name == "holidays") {
     form = "number=1-99<TAB>dates=MMDDmmdd[<TAB>zone=Z]";
     uint8_t number = 0;
@@ -178,7 +153,7 @@ bool ParseAccessLine(std::string_view name, std::string_view line, AccessLines* 
   } else if (name == "messages") {
     form = "number=N<TAB>text=TEXT[<TAB>tag=T][<TAB>minutes=M][<TAB>start=YYYY-MM-DD hh:mm:ss]"
            "[<TAB>users=PIN,...]";
-    ok = Message(f, &data);
+    ok = ParseMessage(f, &data);
   }
   if (!ok && error != nullptr) *error = "want " + form;
   return ok;

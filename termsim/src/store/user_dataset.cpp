@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/line_fields.h"
 #include "termsim/simulator.h"
 
 namespace termsim {
@@ -61,18 +62,6 @@ bool Number(std::string_view text, T* out) {
     return false;
   }
   *out = static_cast<T>(v);
-  return true;
-}
-
-bool FromHex(std::string_view text, std::vector<uint8_t>* out) {
-  if (text.size() % 2 != 0) return false;
-  out->clear();
-  for (size_t i = 0; i < text.size(); i += 2) {
-    uint8_t b = 0;
-    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + i + 2, b, 16);
-    if (ec != std::errc() || end != text.data() + i + 2) return false;
-    out->push_back(b);
-  }
   return true;
 }
 
@@ -140,7 +129,10 @@ bool ApplyField(std::string_view key, std::string_view value, User* u) {
   if (key == "verify") return Number(value, &u->verify_style);
   if (key == "tz") return Zones(value, &u->time_zones);
   if (key == "slots") return Slots(value, u);
-  if (key == "id_card") return FromHex(value, &u->id_card);
+  if (key == "id_card") {
+    u->id_card.clear();
+    return HexBytes(value, &u->id_card);
+  }
   if (key == "valid") return Validity(value, u);
   const auto text = [&](std::string* out, size_t width) {
     if (value.size() > width) return false;
