@@ -107,6 +107,17 @@ DATA FILES
     [attstates]    state=0-7, value=0-127, enabled=0|1
     [voices]       index=0-20, file=NAME, enabled=0|1
     [statemap]     key=K, value=V
+  Faces and access-control data, tab-separated key=value fields:
+    [faces]        pin=N, index=I, data=HEX (template bytes), version=8
+    [timezones]    zone=1-50, text=HHMMhhmm x 7 (the 56-digit text)
+    [groups]       group=0-99, zones=A,B,C, mode=M (list form); fixed=A,B,C,
+                   flag=0|1, number=0-127 (fixed form)
+    [holidays]     number=1-99, dates=MMDDmmdd, zone=Z
+    [locks]        unlock=TEXT; or combination=0-10, groups=A,B,C,D,E
+    [messages]     number=N, text=TEXT, tag=T, minutes=M,
+                   start=YYYY-MM-DD hh:mm:ss, users=PIN,... (linked users)
+  A user line may carry valid=V1,V2,START,END (moments as YYYY-MM-DD hh:mm:ss),
+  the user's validity period.
   A section given, even empty, replaces what the terminal held; the storage
   counters follow. termsim/data/example.data and attendance.data are examples.
 

@@ -525,6 +525,123 @@ DEVAPI_API int32_t Q_GetUserIDCard(DEVAPI_HANDLE handle, const char* id_text, ui
                                    int32_t capacity);
 DEVAPI_API int32_t Q_DelUserIDCard(DEVAPI_HANDLE handle, const char* id_text);
 
+/* ==== Faces, validity periods and verification styles ====
+ *
+ * Users are named by their ID text (at most 24 characters; null or longer
+ * gives 4 and nothing is sent). Face calls need a terminal that reported a
+ * face algorithm ("QXFaceVersion"), else -100. A face record is 2576 bytes:
+ * u16 template length, u16 PIN, u8 face index, u8 valid flag, 10 bytes of
+ * which the first is 8 for algorithm version 8, 2560 template bytes. Face
+ * index 0-255 (50: all of the user's faces), else 4. */
+/* *length in: the buffer's size (> 0); out: the bytes read (0 to that).
+ * 1; 0 refused (no faces); -103 refused with 4981; -2. */
+DEVAPI_API int32_t Q_GetUserFace(DEVAPI_HANDLE handle, const char* id_text, int32_t index,
+                                 uint8_t* buffer, int32_t* length);
+/* Whole records, at least 16 bytes (else 4). Records of version 8 (byte 6
+ * of the first) need a version-8 terminal and the others another: -102.
+ * More than 65535 bytes: -3. 1; -103 refused with 4994 or 4995; refused
+ * for reasons 2 / 1 / 4: 0 / -4 / -5; -2. */
+DEVAPI_API int32_t Q_SetUserFace(DEVAPI_HANDLE handle, const char* id_text, int32_t index,
+                                 const uint8_t* records, int32_t length);
+/* 1; 0 nothing to delete; -2. */
+DEVAPI_API int32_t Q_DelUserFace(DEVAPI_HANDLE handle, const char* id_text, int32_t index);
+/* _Q_SetUserVD@64, _Q_GetUserVD@64: two values and a start and an end moment
+ * (year 2000-2132, month 1-12, day 1-31, hour 0-23, minute and second 0-59;
+ * else 4). 1; -2 (also a reply shorter than 40 bytes). */
+DEVAPI_API int32_t Q_SetUserVD(DEVAPI_HANDLE handle, const char* id_text, int32_t value1,
+                               int32_t value2, int32_t start_year, int32_t start_month,
+                               int32_t start_day, int32_t start_hour, int32_t start_minute,
+                               int32_t start_second, int32_t end_year, int32_t end_month,
+                               int32_t end_day, int32_t end_hour, int32_t end_minute,
+                               int32_t end_second);
+DEVAPI_API int32_t Q_GetUserVD(DEVAPI_HANDLE handle, const char* id_text, int32_t* value1,
+                               int32_t* value2, int32_t* start_year, int32_t* start_month,
+                               int32_t* start_day, int32_t* start_hour, int32_t* start_minute,
+                               int32_t* start_second, int32_t* end_year, int32_t* end_month,
+                               int32_t* end_day, int32_t* end_hour, int32_t* end_minute,
+                               int32_t* end_second);
+/* _Q_GetUserVerifyStyle@16, _Q_SetUserVerifyStyle@16 (the fourth argument
+ * is not used). 1; 0 the ID text is not in the user cache; -2. */
+DEVAPI_API int32_t Q_GetUserVerifyStyle(DEVAPI_HANDLE handle, const char* id_text,
+                                        int32_t* style, int32_t unused);
+DEVAPI_API int32_t Q_SetUserVerifyStyle(DEVAPI_HANDLE handle, const char* id_text, int32_t style,
+                                        int32_t unused);
+
+/* ==== Access-control data ====
+ *
+ * Results: 1; -2 refused, or a reply shorter than its record (outputs then
+ * untouched); 4 an argument out of range or a null text, buffer or output
+ * the call writes (nothing sent). Texts written to the caller are always
+ * terminated within their sizes. */
+/* Weekly time zones: seven weekdays of HHMMhhmm (start, end), 56 digits;
+ * `text` holds 57 bytes. An hour of 24 or more or a minute of 60 or more,
+ * or a text shorter than 56, gives 4 (a day cannot end at 24:00: 2359). */
+DEVAPI_API int32_t Q_GetTZInfo(DEVAPI_HANDLE handle, int32_t zone, char* text);
+DEVAPI_API int32_t Q_SetTZInfo(DEVAPI_HANDLE handle, int32_t zone, const char* text);
+/* Unlock groups text; `text` holds 200 bytes. */
+DEVAPI_API int32_t Q_GetUnlockGroups(DEVAPI_HANDLE handle, char* text);
+DEVAPI_API int32_t Q_SetUnlockGroups(DEVAPI_HANDLE handle, const char* text);
+/* Lock combinations 0-10 of up to five groups 0-99. Get: -100 refused. */
+DEVAPI_API int32_t Q_GetlockComb(DEVAPI_HANDLE handle, int32_t number, int32_t* group1,
+                                 int32_t* group2, int32_t* group3, int32_t* group4,
+                                 int32_t* group5);
+DEVAPI_API int32_t Q_SetlockComb(DEVAPI_HANDLE handle, int32_t number, int32_t group1,
+                                 int32_t group2, int32_t group3, int32_t group4, int32_t group5);
+/* A group's time zones as for the user calls: `zones` receives 3 ints (4 on
+ * colour-screen terminals, the fourth the mode word); set: 4 ints or null. */
+DEVAPI_API int32_t Q_GetGroupTZs(DEVAPI_HANDLE handle, int32_t group, int32_t* zones);
+DEVAPI_API int32_t Q_SetGroupTZs(DEVAPI_HANDLE handle, int32_t group, const int32_t* zones);
+/* The fixed form: group 0-99, zones 0-50, a flag and a number 0-127. Get:
+ * -100 refused. */
+DEVAPI_API int32_t Q_GetGroupTZ(DEVAPI_HANDLE handle, int32_t group, int32_t* zone1,
+                                int32_t* zone2, int32_t* zone3, int32_t* flag, int32_t* number);
+DEVAPI_API int32_t Q_SetGroupTZ(DEVAPI_HANDLE handle, int32_t group, int32_t zone1,
+                                int32_t zone2, int32_t zone3, int32_t flag, int32_t number);
+/* Holidays: up to 24 groups of MMDDmmdd; `text` holds 193 bytes and gets
+ * all 24, *length 8 times the non-empty ones. Set: groups of 8 characters,
+ * a partial group, a month above 12 or a day of 32 or more gives 4. */
+DEVAPI_API int32_t Q_GetHoliday(DEVAPI_HANDLE handle, char* text, int32_t* length);
+DEVAPI_API int32_t Q_SetHoliday(DEVAPI_HANDLE handle, const char* text);
+/* Holiday time zones 1-24 (1-99 on RVM terminals), zone 0-65535. Get:
+ * -100 refused. */
+DEVAPI_API int32_t Q_GetHolidayTZ(DEVAPI_HANDLE handle, int32_t number, int32_t* start_month,
+                                  int32_t* start_day, int32_t* end_month, int32_t* end_day,
+                                  int32_t* zone);
+DEVAPI_API int32_t Q_SetHolidayTZ(DEVAPI_HANDLE handle, int32_t number, int32_t start_month,
+                                  int32_t start_day, int32_t end_month, int32_t end_day,
+                                  int32_t zone);
+/* Short messages 0-65535; content 320 bytes on colour-screen terminals,
+ * else 60 (read up to its terminator; written terminated within them). The
+ * year is kept modulo 100. Deletions: 0 when there is nothing to delete. */
+DEVAPI_API int32_t Q_GetSMS(DEVAPI_HANDLE handle, int32_t number, int32_t* tag,
+                            int32_t* valid_minutes, int32_t* year, int32_t* month, int32_t* day,
+                            int32_t* hour, int32_t* minute, int32_t* second, char* content);
+DEVAPI_API int32_t Q_SetSMS(DEVAPI_HANDLE handle, int32_t number, int32_t tag,
+                            int32_t valid_minutes, int32_t year, int32_t month, int32_t day,
+                            int32_t hour, int32_t minute, int32_t second, const char* content);
+DEVAPI_API int32_t Q_DeleteSMS(DEVAPI_HANDLE handle, int32_t number);
+DEVAPI_API int32_t Q_ClearSMS(DEVAPI_HANDLE handle);
+/* Links of users to messages. pin 0-65534 (0: the user with this PIN2, 0
+ * when there is none, -2 when the table cannot be read); the ID-text forms
+ * give 0 for an unknown text. */
+DEVAPI_API int32_t Q_SetUData(DEVAPI_HANDLE handle, int32_t pin, int32_t pin2, int32_t message);
+DEVAPI_API int32_t Q_DeleteUData(DEVAPI_HANDLE handle, int32_t pin, int32_t pin2,
+                                 int32_t message);
+DEVAPI_API int32_t Q_SetSsrUData(DEVAPI_HANDLE handle, const char* id_text, int32_t message);
+DEVAPI_API int32_t Q_DelSsrUData(DEVAPI_HANDLE handle, const char* id_text, int32_t message);
+DEVAPI_API int32_t Q_ClearUData(DEVAPI_HANDLE handle);
+/* Mifare cards: a 12-byte header whose four u16 section lengths (offsets 0,
+ * 3, 6, 9) sum to at most 4096 (else 4), taken from the 4096-byte data.
+ * The number is sent as 16 bits until Q_GetPINWidth learnt wide numbers.
+ * 1; refused for reasons 2 / 1 / 4: 0 / -4 / -5; -2. */
+DEVAPI_API int32_t Q_MFWrite(DEVAPI_HANDLE handle, int32_t number, const uint8_t* header,
+                             const uint8_t* data);
+DEVAPI_API int32_t Q_MFEmpty(DEVAPI_HANDLE handle);
+/* Saves one kind of data (its low byte is sent) to a file: the data after
+ * its 32-bit count. 1; 0 no data; -2; -4 no memory; 4 the file cannot be
+ * written (an existing one stays as it was). Waits a second after a read. */
+DEVAPI_API int32_t Q_GetData(DEVAPI_HANDLE handle, int32_t kind, const char* file_name);
+
 /* ==== Fingerprint templates ====
  *
  * Templates are keyed by user and finger index (0-9; other values up to 255

@@ -7,8 +7,11 @@
 // the group). Without own time zones the user follows its group's.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace users {
 
@@ -31,5 +34,27 @@ int32_t UnpackTimeZones(PackedTimeZones packed, std::span<int32_t, 4> out);
 
 // The count of leading non-zero entries among the first three.
 int32_t LeadingZoneCount(std::span<const int32_t> zones);
+
+// The list form of the time-zone commands, shared by the user's (23, 24)
+// and the group's (25, 26): a u32 key (PIN or group) alone, or with zones
+// the key, a u32 mode and u32 zones 1-3. The mode is, on colour-screen
+// terminals, the caller's fourth entry, elsewhere the count of leading
+// non-zero zones. `zones` (four entries) may be null.
+std::vector<uint8_t> ZoneListRequest(uint32_t key, const int32_t* zones, bool tft);
+
+// The answer of the list form. Colour-screen terminals send four u16 words
+// w0..w3: the zones are w1-w3 and w0 the mode (1: zones of its own).
+// Others send an i32 count (its complement when the key follows its group)
+// and that many u32 zones, of which three at most are taken.
+struct ZoneList {
+  std::array<int32_t, 3> zones{};  // entries not sent stay 0
+  int32_t mode = 0;                // w0 (colour-screen terminals)
+  bool follows_group = false;
+};
+// The bytes an answer must hold: four words, or the count and as many of
+// the (at most three) zones as it announces.
+size_t ZoneListReplyNeeds(bool tft, std::span<const uint8_t> reply);
+// Decodes an answer that holds ZoneListReplyNeeds bytes.
+ZoneList DecodeZoneList(bool tft, std::span<const uint8_t> reply);
 
 }  // namespace users

@@ -6,6 +6,7 @@
 #include "session/device_session.h"
 #include "session/session_io.h"
 #include "users/caller_fields.h"
+#include "users/refusal_results.h"
 #include "users/user_numbers.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
@@ -17,13 +18,6 @@ namespace {
 
 constexpr uint16_t kCmdDeleteUserInfoEx = 81;
 constexpr uint16_t kCmdDeleteUserById = 133;
-// Refusals some firmware gives instead of CMD_ACK_ERROR.
-constexpr uint16_t kAckNoSuchData = 4989;
-constexpr uint16_t kAckNoSuchRecord = 4991;
-// The reason a terminal gives when it has no such user.
-constexpr int32_t kReasonNotFound = 2;
-
-bool IsNoSuchData(uint16_t code) { return code == kAckNoSuchData || code == kAckNoSuchRecord; }
 
 std::array<uint8_t, 2> PinRequest(int64_t pin) {
   std::array<uint8_t, 2> request{};
@@ -35,13 +29,6 @@ std::array<uint8_t, 2> PinRequest(int64_t pin) {
 int32_t PlainDeleteResult(const devapi::Reply& r) {
   if (r.ok()) return 1;
   return (r.code == wire::CMD_ACK_ERROR || IsNoSuchData(r.code)) ? 0 : -2;
-}
-
-// The answer of the deletions that report why they were refused.
-int32_t ReasonedDeleteResult(const devapi::Reply& r) {
-  if (r.ok()) return 1;
-  if (r.code == wire::CMD_ACK_ERROR) return r.result == kReasonNotFound ? 0 : -2;
-  return IsNoSuchData(r.code) ? 0 : -2;
 }
 
 }  // namespace

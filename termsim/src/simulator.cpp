@@ -330,6 +330,20 @@ void Simulator::SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>
   impl_->model.SetCannedReply(code, std::move(payload));
 }
 
+void Simulator::SetCommandAnswer(uint16_t command, std::optional<CommandAnswer> answer) {
+  impl_->model.SetCommandAnswer(command, answer);
+}
+void Simulator::SetFaces(std::vector<Face> faces) { impl_->model.faces().SetFaces(std::move(faces)); }
+std::vector<Face> Simulator::Faces() const { return impl_->model.faces().Faces(); }
+void Simulator::SetValidityPeriods(std::map<uint16_t, ValidityPeriod> periods) {
+  impl_->model.faces().SetValidityPeriods(std::move(periods));
+}
+std::map<uint16_t, ValidityPeriod> Simulator::ValidityPeriods() const {
+  return impl_->model.faces().ValidityPeriods();
+}
+void Simulator::SetAccessData(AccessData data) { impl_->model.access().Set(std::move(data)); }
+AccessData Simulator::GetAccessData() const { return impl_->model.access().Data(); }
+
 void Simulator::SetCommandRefused(uint16_t code, bool refused) {
   impl_->model.SetCommandRefused(code, refused);
 }
@@ -411,6 +425,13 @@ RealtimePollCounts Simulator::RealtimePolls() const {
 }
 
 void Simulator::SetUsers(std::vector<User> users) {
+  // Validity periods live beside the table; those the users bring replace
+  // their own.
+  auto periods = impl_->model.faces().ValidityPeriods();
+  for (const User& u : users) {
+    if (u.valid) periods[u.pin] = *u.valid;
+  }
+  impl_->model.faces().SetValidityPeriods(std::move(periods));
   impl_->model.users().SetUsers(std::move(users));
 }
 std::vector<User> Simulator::Users() const { return impl_->model.users().Users(); }

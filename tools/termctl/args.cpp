@@ -16,14 +16,14 @@ const std::set<std::string>& ValuedOptions() {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
       "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
       "type",     "out",    "id",    "label", "keep",         "usb-root",  "state",
-      "times",    "db",     "jobs"};
+      "times",    "db",     "jobs",  "save", "load"};
   return names;
 }
 
 const std::set<std::string>& Switches() {
   static const std::set<std::string> names = {"help",  "yes",   "clear",       "json",
                                                   "new",   "utf8",  "verbose",     "watch",
-                                                  "clear-after"};
+                                                  "clear-after", "delete"};
   return names;
 }
 

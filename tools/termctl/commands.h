@@ -49,6 +49,10 @@ int CmdReport(Context& ctx);
 int CmdWorkCodes(Context& ctx);
 int CmdBells(Context& ctx);
 int CmdShortKeys(Context& ctx);
+// commands_access.cpp
+int CmdTimeZones(Context& ctx);
+int CmdHolidays(Context& ctx);
+int CmdFaces(Context& ctx);
 // commands_events.cpp
 int CmdEvents(Context& ctx);
 DEVAPI_EVENT_CALLBACK EventCallback();

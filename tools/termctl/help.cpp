@@ -31,6 +31,9 @@ Commands:
   workcodes get N | set N CODE | delete N | clear   work codes
   bells [set N HH:MM]         list the bells or set one
   shortkeys [N] | shortkeys set N --state S [--times TEXT]   function keys
+  timezones [N] | timezones set N TEXT   weekly time zones (TEXT: HH:MM-HH:MM x 7)
+  holidays [set TEXT]         list the holidays or set them (MMDDmmdd groups)
+  faces ID --save FILE | --load FILE | --delete   move a user's faces
   sync [ADDRESS...] [--db URL] [--jobs N] [--clear-after --yes] [--watch [--seconds N]]
                               every punch, user and operation record into a database
   search [--broadcast ADDR]    find terminals on the local network
@@ -77,6 +80,24 @@ Lists the function keys 1-32 (or key N), or makes key N select attendance
 state S; --times gives the automatic switch time per weekday as
 "H:M;H:M;H:M;H:M;H:M;H:M;H:M;" (0:0 = none) and turns switching on. A key
 that shares its state or a switch time with another key is refused.
+)"},
+      {"timezones", R"(usage: termctl [ADDRESS] timezones [N] [--format table|csv|json]
+       termctl [ADDRESS] timezones set N HH:MM-HH:MM,HH:MM-HH:MM,... (seven days)
+Lists the weekly time zones that hold something (or zone N, 1-50), one
+start-end range per weekday from Sunday, or sets zone N. A day cannot end at
+24:00: use 23:59.
+)"},
+      {"holidays", R"(usage: termctl [ADDRESS] holidays [--format table|csv|json]
+       termctl [ADDRESS] holidays set MMDDmmdd[MMDDmmdd...]
+Lists the holidays (number, first and last day) or replaces them with up to
+24 groups of eight digits: start month, start day, end month, end day.
+)"},
+      {"faces", R"(usage: termctl [ADDRESS] faces ID --save FILE
+       termctl [ADDRESS] faces ID --load FILE
+       termctl [ADDRESS] faces ID --delete
+Saves all faces of the user with ID text ID to FILE (2576-byte face
+records), writes the records of FILE to that user (on this or another
+terminal of the same face algorithm), or deletes the user's faces.
 )"},
       {"users", R"(usage: termctl [ADDRESS] users [--format table|csv|json]
        termctl [ADDRESS] users show PIN

@@ -26,7 +26,8 @@ const std::map<std::string, Handler>& Commands() {
       {"events", CmdEvents},   {"enable", CmdControl}, {"disable", CmdControl},
       {"restart", CmdControl}, {"unlock", CmdControl}, {"beep", CmdControl},
       {"report", CmdReport},   {"workcodes", CmdWorkCodes}, {"bells", CmdBells},
-      {"shortkeys", CmdShortKeys},
+      {"shortkeys", CmdShortKeys}, {"timezones", CmdTimeZones}, {"holidays", CmdHolidays},
+      {"faces", CmdFaces},
   };
   return commands;
 }

@@ -15,6 +15,9 @@
 //   [attstates] [voices] [statemap]
 //                   the terminal's small tables, tab-separated key=value
 //                   fields (see termsim --help and the README)
+//   [faces] [timezones] [groups] [holidays] [locks] [messages]
+//                   faces and access-control data, tab-separated key=value
+//                   fields (see termsim --help and the README)
 //
 // The attendance and oplog lines are the lines of a log file (LoadLogFile)
 // without their leading "att," or "op,". A section may be left out; a
@@ -27,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "termsim/access.h"
 #include "termsim/attendance.h"
 #include "termsim/extras.h"
 #include "termsim/logs.h"
@@ -47,6 +51,10 @@ struct TerminalData {
   // The extras tables, and which of their sections the file gave.
   std::optional<ExtrasData> extras;
   std::set<std::string> extras_sections;
+  // Faces and access-control data, and which of their sections were given.
+  std::optional<std::vector<Face>> faces;
+  std::optional<AccessData> access;
+  std::set<std::string> access_sections;
 };
 
 // Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "termsim/access.h"
 #include "termsim/logs.h"
 #include "termsim/templates.h"
 
@@ -40,6 +41,18 @@ struct DateTime {
 // from 2000.
 uint32_t PackTime(const DateTime& t);
 DateTime UnpackTime(uint32_t packed);
+// "YYYY-MM-DD hh:mm:ss" within what the packed time stamp holds; false
+// (out untouched) otherwise.
+bool ParseDateTime(std::string_view text, DateTime* out);
+
+// A command answered with this reply code and connection word instead of
+// being carried out (e.g. 4981, 4989, 4991, 4994, 4995, or CMD_ACK_ERROR
+// with a reason: 1 malformed, 2 no such record, 4 no room).
+struct CommandAnswer {
+  uint16_t code = 0;
+  uint16_t word = 0;
+  friend bool operator==(const CommandAnswer&, const CommandAnswer&) = default;
+};
 
 // How the terminal answers the option probe (command 501).
 enum class ProbeAnswer {
@@ -305,6 +318,9 @@ struct User {
   std::array<uint16_t, 3> time_zones{};
   uint8_t verify_style = 0;
   std::vector<uint8_t> id_card;  // identity-card data
+  // The validity period (commands 10020, 10021) a user file gives; the
+  // terminal keeps it beside the table (Simulator::ValidityPeriods).
+  std::optional<ValidityPeriod> valid;
   friend bool operator==(const User&, const User&) = default;
 };
 
@@ -315,7 +331,8 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed);
 
 // A user file holds one user per line as tab-separated key=value fields
 // (pin, pin2, id, name, password, privilege, card, card_extra, group,
-// tz_mode, tz as "a,b,c", verify, id_card in hexadecimal); blank lines and
+// tz_mode, tz as "a,b,c", verify, id_card in hexadecimal, valid as
+// "V1,V2,YYYY-MM-DD hh:mm:ss,YYYY-MM-DD hh:mm:ss"); blank lines and
 // lines starting with '#' are skipped. False with the line number and the
 // reason in `error`.
 // One line of a user file (not a comment); false with the reason in `error`.
@@ -403,6 +420,10 @@ class Simulator {
   // (a broken or hostile terminal: short, long or garbled records); nullopt
   // restores the normal answer.
   void SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload);
+  // Makes the terminal answer `command` with a chosen reply code and
+  // connection word and no data (a generalised SetCommandRefused); nullopt
+  // restores the normal answer.
+  void SetCommandAnswer(uint16_t command, std::optional<CommandAnswer> answer);
 
   // The attendance and operation logs (termsim/logs.h). Setting a log, even
   // an empty one, makes the terminal answer the log commands from it; every
@@ -500,6 +521,16 @@ class Simulator {
   // terminals ("~QXFPVersion" 10), 88 answers inline, and a template too
   // big for one packet always streams.
   void SetTemplateReadStreamed(uint16_t command, std::optional<bool> streamed);
+
+  // Faces and validity periods per user, and the access-control data
+  // (termsim/access.h). Faces get their record's PIN and index from the
+  // Face and are padded to 2576 bytes.
+  void SetFaces(std::vector<Face> faces);
+  std::vector<Face> Faces() const;
+  void SetValidityPeriods(std::map<uint16_t, ValidityPeriod> periods);
+  std::map<uint16_t, ValidityPeriod> ValidityPeriods() const;
+  void SetAccessData(AccessData data);
+  AccessData GetAccessData() const;
 
  private:
   struct Impl;

@@ -1,5 +1,6 @@
 #include "commands/terminal_model.h"
 
+#include <algorithm>
 #include <array>
 
 #include "commands/option_probe.h"
@@ -44,12 +45,18 @@ TerminalModel::TerminalModel(const Profile& profile)
       users_(profile),
       templates_(profile),
       // Short keys grew from 32 to 44 bytes with "Ver 6.60".
-      extras_(profile.firmware.compare(0, 8, "Ver 6.60") >= 0) {
+      extras_(profile.firmware.compare(0, 8, "Ver 6.60") >= 0),
+      access_(profile) {
   // A user's templates go with the user; clear-data may drop them all.
-  users_.SetListeners({[this](uint16_t pin) { templates_.UserRemoved(pin); },
+  users_.SetListeners({[this](uint16_t pin) {
+                         templates_.UserRemoved(pin);
+                         faces_.UserRemoved(pin);
+                         access_.UserRemoved(pin);
+                       },
                        [this](int kind) {
                          templates_.DataCleared(kind);
                          extras_.DataCleared(kind);
+                         access_.DataCleared(kind);
                        }});
 }
 
@@ -195,6 +202,14 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request,
         return;
       }
       if (users_.Handle(code, payload, bulk_, reply)) return;
+      if (FaceCommands::NamesUser(code)) {
+        // The user table has its own lock: ask it before the faces take theirs.
+        wire::ByteReader r(payload);
+        const std::string text(r.FixedText(std::min<size_t>(payload.size(), 24)));
+        const auto pin = r.ok() ? users_.PinOfText(text) : std::nullopt;
+        if (faces_.Answer(code, payload, pin, session.upload, bulk_, reply)) return;
+      }
+      if (access_.Answer(code, payload, session.upload, info_.pin_width > 5, reply)) return;
       if (templates_.Answer(request,
                             {bulk_, options_, session.upload,
                              [this](uint16_t c, Reply& r) { return AnswerUnsupported(c, r); },
@@ -219,6 +234,12 @@ bool TerminalModel::AnswerUnsupported(uint16_t code, Reply& reply) const {
   }
   if (refused_commands_.contains(code)) {
     Answer(reply, wire::CMD_ACK_ERROR);
+    return true;
+  }
+  if (auto forced = forced_answers_.find(code); forced != forced_answers_.end()) {
+    reply.code = forced->second.code;
+    reply.connection_id = forced->second.word;
+    reply.payload.clear();
     return true;
   }
   if (auto canned = canned_replies_.find(code); canned != canned_replies_.end()) {
@@ -379,6 +400,15 @@ void TerminalModel::SetCannedReply(uint16_t code, std::optional<std::vector<uint
     canned_replies_[code] = std::move(*payload);
   } else {
     canned_replies_.erase(code);
+  }
+}
+
+void TerminalModel::SetCommandAnswer(uint16_t command, std::optional<CommandAnswer> answer) {
+  std::lock_guard lock(mu_);
+  if (answer) {
+    forced_answers_[command] = *answer;
+  } else {
+    forced_answers_.erase(command);
   }
 }
 

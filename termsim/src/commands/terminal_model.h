@@ -15,7 +15,9 @@
 #include "commands/attendance_table_commands.h"
 #include "commands/control_commands.h"
 #include "commands/device_info_commands.h"
+#include "commands/access_commands.h"
 #include "commands/extras_commands.h"
+#include "commands/face_commands.h"
 #include "commands/log_commands.h"
 #include "store/option_store.h"
 #include "links/peer.h"
@@ -65,6 +67,7 @@ class TerminalModel {
   void SetMachineState(uint16_t state);
   void SetCommandRefused(uint16_t code, bool refused);
   void SetCannedReply(uint16_t code, std::optional<std::vector<uint8_t>> payload);
+  void SetCommandAnswer(uint16_t command, std::optional<CommandAnswer> answer);
 
   // Bulk data sets and their faults; locks for itself.
   BulkTerminal& bulk() { return bulk_; }
@@ -80,6 +83,10 @@ class TerminalModel {
   AttendanceTableCommands& attendance_tables() { return attendance_tables_; }
   // Work codes, short keys, bells and the other small tables; locks for itself.
   ExtrasCommands& extras() { return extras_; }
+  // Faces and validity periods; locks for itself.
+  FaceCommands& faces() { return faces_; }
+  // Time zones, holidays, locks, messages and cards; locks for itself.
+  AccessCommands& access() { return access_; }
 
  private:
   Reply Connect(const wire::PacketView& request, const Peer& client);
@@ -107,6 +114,7 @@ class TerminalModel {
   const std::set<uint16_t> unknown_commands_;
   std::set<uint16_t> refused_commands_;
   std::map<uint16_t, std::vector<uint8_t>> canned_replies_;
+  std::map<uint16_t, CommandAnswer> forced_answers_;
   DeviceInfo info_;
   DeviceControl control_;
   BulkTerminal bulk_;
@@ -116,6 +124,8 @@ class TerminalModel {
   TemplateCommands templates_;
   AttendanceTableCommands attendance_tables_;
   ExtrasCommands extras_;
+  FaceCommands faces_;
+  AccessCommands access_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

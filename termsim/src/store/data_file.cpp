@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "store/access_lines.h"
 #include "store/extras_lines.h"
 #include "store/storage_counts.h"
 
@@ -16,7 +17,8 @@ namespace termsim {
 namespace {
 
 enum class Section {
-  kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots, kExtras
+  kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots, kExtras,
+  kAccess
 };
 
 bool Fail(std::string* error, const std::string& text) {
@@ -42,6 +44,7 @@ std::optional<Section> SectionNamed(std::string_view name) {
   if (name == "departments") return Section::kDepartments;
   if (name == "timeslots") return Section::kSlots;
   if (IsExtrasSection(name)) return Section::kExtras;
+  if (IsAccessSection(name)) return Section::kAccess;
   return std::nullopt;
 }
 
@@ -99,6 +102,8 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
   TerminalData read;
   Section section = Section::kNone;
   std::string extras_section;
+  std::string access_section;
+  AccessLines access;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -113,7 +118,8 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
                                " (options, users, attendance, oplog, templates, attrule,"
                                " departments, timeslots, workcodes, shortkeys, bells,"
                                " tipcodes, laborgroups, laborcodes, attstates, voices,"
-                               " statemap)");
+                               " statemap, faces, timezones, groups, holidays, locks,"
+                               " messages)");
       }
       section = *named;
       // A section given, even empty, replaces what the terminal held.
@@ -128,6 +134,10 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
         extras_section = std::string(text.substr(1, text.size() - 2));
         if (!read.extras) read.extras.emplace();
         read.extras_sections.insert(extras_section);
+      }
+      if (section == Section::kAccess) {
+        access_section = std::string(text.substr(1, text.size() - 2));
+        read.access_sections.insert(access_section);
       }
       continue;
     }
@@ -188,6 +198,13 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
         }
         break;
       }
+      case Section::kAccess: {
+        std::string reason;
+        if (!ParseAccessLine(access_section, line, &access, &reason)) {
+          return Fail(error, where + reason);
+        }
+        break;
+      }
       case Section::kTemplates: {
         std::string reason;
         if (!ParseTemplateLine(line, &read.templates->emplace_back(), &reason)) {
@@ -198,6 +215,8 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
     }
   }
   if (in.bad()) return Fail(error, path + ": read failed");
+  if (read.access_sections.contains("faces")) read.faces = std::move(access.faces);
+  if (!read.access_sections.empty()) read.access = std::move(access.data);
 
   *data = std::move(read);
   return true;
@@ -236,6 +255,15 @@ void ApplyData(const TerminalData& data, Simulator& sim) {
       TakeExtrasSection(name, *data.extras, &extras);
     }
     sim.SetExtras(std::move(extras));
+  }
+  if (data.faces) sim.SetFaces(*data.faces);
+  if (data.access) {
+    // Each section given replaces its own data only.
+    AccessData access = sim.GetAccessData();
+    for (const std::string& name : data.access_sections) {
+      TakeAccessSection(name, *data.access, &access);
+    }
+    sim.SetAccessData(std::move(access));
   }
   if (data.templates) {
     sim.SetTemplates(*data.templates);

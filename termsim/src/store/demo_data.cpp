@@ -2,11 +2,13 @@
 // shows the same people and the same punches.
 #include "termsim/demo_data.h"
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "store/storage_counts.h"
+#include "termsim/access.h"
 #include "termsim/extras.h"
 #include "termsim/logs.h"
 
@@ -84,6 +86,19 @@ void LoadDemoData(Simulator& sim) {
     extras.short_keys[key] = k;
   }
   sim.SetExtras(std::move(extras));
+
+  // Office hours on weekdays, New Year's Day, and a welcome for the first user.
+  AccessData access;
+  std::array<uint8_t, 28> office{};
+  for (size_t day = 1; day <= 5; ++day) {
+    office[4 * day] = 8;
+    office[4 * day + 2] = 18;
+  }
+  access.zones[1] = office;
+  access.holidays[1].dates = {1, 1, 1, 1};
+  access.messages[1] = ShortMessage{253, 60, PackTime(DateTime{2024, 1, 15, 8, 0, 0}), "Welcome"};
+  access.links.insert({1, 1});
+  sim.SetAccessData(std::move(access));
 }
 
 }  // namespace termsim

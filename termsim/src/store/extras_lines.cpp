@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include "store/line_fields.h"
+
 namespace termsim {
 
 namespace {
@@ -13,22 +15,6 @@ namespace {
 constexpr std::string_view kSections[] = {"workcodes",   "shortkeys", "bells",
                                           "tipcodes",    "laborgroups", "laborcodes",
                                           "attstates",   "voices",    "statemap"};
-
-std::map<std::string, std::string> Fields(std::string_view line) {
-  std::map<std::string, std::string> fields;
-  while (!line.empty()) {
-    const size_t tab = line.find('\t');
-    std::string_view field = line.substr(0, tab);
-    while (!field.empty() && (field.front() == ' ')) field.remove_prefix(1);
-    const size_t eq = field.find('=');
-    if (eq != std::string_view::npos) {
-      fields[std::string(field.substr(0, eq))] = std::string(field.substr(eq + 1));
-    }
-    if (tab == std::string_view::npos) break;
-    line.remove_prefix(tab + 1);
-  }
-  return fields;
-}
 
 bool Number(const std::string& text, uint64_t max, uint64_t* out) {
   uint64_t v = 0;
@@ -169,7 +155,7 @@ void TakeExtrasSection(std::string_view name, const ExtrasData& from, ExtrasData
 
 bool ParseExtrasLine(std::string_view name, std::string_view line, ExtrasData* d,
                      std::string* error) {
-  auto f = Fields(line);
+  auto f = LineFields(line);
   if (name == "workcodes") {
     return WorkCode(f, d) || Fail(error, "index=N<TAB>code=N or code=TEXT<TAB>name=TEXT");
   }

@@ -60,22 +60,6 @@ bool ParseCodes(std::string_view text, std::set<uint16_t>* out) {
   return true;
 }
 
-// "YYYY-MM-DD hh:mm:ss", within what the packed time stamp holds.
-bool ParseClock(std::string_view text, DateTime* out) {
-  DateTime t;
-  char tail = 0;
-  const std::string copy(text);
-  if (std::sscanf(copy.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.year, &t.month, &t.day, &t.hour,
-                  &t.minute, &t.second, &tail) != 6)
-    return false;
-  const bool valid = t.year >= 2000 && t.year <= 2133 && t.month >= 1 && t.month <= 12 &&
-                     t.day >= 1 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
-                     t.minute <= 59 && t.second >= 0 && t.second <= 59;
-  if (!valid) return false;
-  *out = t;
-  return true;
-}
-
 bool ParseProbe(std::string_view text, ProbeAnswer* out) {
   static constexpr std::pair<std::string_view, ProbeAnswer> kNames[] = {
       {"values", ProbeAnswer::kValues},
@@ -186,6 +170,21 @@ Profile Profile::Tft() {
   return p;
 }
 
+bool ParseDateTime(std::string_view text, DateTime* out) {
+  DateTime t;
+  char tail = 0;
+  const std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute, &t.second, &tail) != 6)
+    return false;
+  const bool valid = t.year >= 2000 && t.year <= 2133 && t.month >= 1 && t.month <= 12 &&
+                     t.day >= 1 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+                     t.minute <= 59 && t.second >= 0 && t.second <= 59;
+  if (!valid) return false;
+  *out = t;
+  return true;
+}
+
 bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string* error) {
   const size_t eq = line.find('=');
   if (eq == std::string::npos) return Fail(error, "no '=' in \"" + line + "\"");
@@ -230,7 +229,7 @@ bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string*
   } else if (key == "machine_state") {
     ok = ParseNumber(value, 0, 65535, &p.machine_state);
   } else if (key == "clock") {
-    ok = ParseClock(value, &p.clock);
+    ok = ParseDateTime(value, &p.clock);
   } else if (key == "clock_runs") {
     ok = ParseFlag(value, &p.clock_runs);
   } else if (key == "option_probe") {

@@ -6,7 +6,9 @@
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <vector>
 
+#include "store/line_fields.h"
 #include "termsim/simulator.h"
 
 namespace termsim {
@@ -63,18 +65,6 @@ bool Number(std::string_view text, T* out) {
   return true;
 }
 
-bool FromHex(std::string_view text, std::vector<uint8_t>* out) {
-  if (text.size() % 2 != 0) return false;
-  out->clear();
-  for (size_t i = 0; i < text.size(); i += 2) {
-    uint8_t b = 0;
-    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + i + 2, b, 16);
-    if (ec != std::errc() || end != text.data() + i + 2) return false;
-    out->push_back(b);
-  }
-  return true;
-}
-
 bool Zones(std::string_view text, std::array<uint16_t, 3>* out) {
   std::array<uint16_t, 3> zones{};
   for (size_t i = 0; i < 3; ++i) {
@@ -100,6 +90,34 @@ bool Slots(std::string_view text, User* u) {
   return true;
 }
 
+// "V1,V2,START,END" with the moments as "YYYY-MM-DD hh:mm:ss".
+bool Validity(std::string_view text, User* u) {
+  std::vector<std::string_view> parts;
+  for (size_t comma; (comma = text.find(',')) != std::string_view::npos;) {
+    parts.push_back(text.substr(0, comma));
+    text.remove_prefix(comma + 1);
+  }
+  parts.push_back(text);
+  ValidityPeriod v;
+  DateTime start, end;
+  if (parts.size() != 4 || !Number(parts[0], &v.value1) || !Number(parts[1], &v.value2) ||
+      !ParseDateTime(parts[2], &start) || !ParseDateTime(parts[3], &end)) {
+    return false;
+  }
+  v.start = PackTime(start);
+  v.end = PackTime(end);
+  u->valid = v;
+  return true;
+}
+
+std::string FormatMoment(uint32_t packed) {
+  const DateTime t = UnpackTime(packed);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return text;
+}
+
 bool ApplyField(std::string_view key, std::string_view value, User* u) {
   if (key == "pin") return Number(value, &u->pin);
   if (key == "pin2") return Number(value, &u->pin2);
@@ -111,7 +129,11 @@ bool ApplyField(std::string_view key, std::string_view value, User* u) {
   if (key == "verify") return Number(value, &u->verify_style);
   if (key == "tz") return Zones(value, &u->time_zones);
   if (key == "slots") return Slots(value, u);
-  if (key == "id_card") return FromHex(value, &u->id_card);
+  if (key == "id_card") {
+    u->id_card.clear();
+    return HexBytes(value, &u->id_card);
+  }
+  if (key == "valid") return Validity(value, u);
   const auto text = [&](std::string* out, size_t width) {
     if (value.size() > width) return false;
     out->assign(value);
@@ -208,8 +230,12 @@ bool SaveUsers(const std::string& path, const std::vector<User>& users, std::str
         << "\tpassword=" << u.password << "\tprivilege=" << int{u.privilege} << "\tcard=" << u.card
         << "\tcard_extra=" << int{u.card_extra} << "\tgroup=" << int{u.group}
         << "\ttz_mode=" << u.tz_mode << "\ttz=" << u.time_zones[0] << "," << u.time_zones[1] << ","
-        << u.time_zones[2] << "\tverify=" << int{u.verify_style} << "\tid_card=" << Hex(u.id_card)
-        << "\n";
+        << u.time_zones[2] << "\tverify=" << int{u.verify_style} << "\tid_card=" << Hex(u.id_card);
+    if (u.valid) {
+      out << "\tvalid=" << u.valid->value1 << "," << u.valid->value2 << ","
+          << FormatMoment(u.valid->start) << "," << FormatMoment(u.valid->end);
+    }
+    out << "\n";
   }
   out.close();
   if (!out) {
