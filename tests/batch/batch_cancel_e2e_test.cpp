@@ -9,8 +9,18 @@
 namespace batch_test {
 namespace {
 
-TEST_F(BatchE2E, CancelByUserEndsASilentApplyWithin1s) {
+// With the engine's reader thread, and reading for itself.
+class SilentApply : public BatchE2E, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SilentApply, CancelByUserEndsItWithin1s) {
   ASSERT_NE(Connect(Wide()), nullptr);
+  if (GetParam()) {
+    Q_Close(handle);
+    handle = Q_Connect_NET("127.0.0.1", sim->udp_port(), nullptr, nullptr, 0);
+    ASSERT_NE(handle, nullptr);
+    int32_t width = 0;
+    ASSERT_EQ(Q_GetPINWidth(handle, &width), 1);
+  }
   ASSERT_EQ(Q_BeginBatchUpdate(handle, 0), 1);
   const uint8_t card[5] = {};
   ASSERT_EQ(Q_SetUserInfo(handle, 3, "A", 0, 1, "1", card, 3, 1, nullptr), 1);
@@ -44,6 +54,9 @@ TEST_F(BatchE2E, CancelByUserEndsASilentApplyWithin1s) {
   sim->SetFaults({});
   EXPECT_EQ(Q_EnableDevice(handle), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Reads, SilentApply, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "OwnReads" : "ReaderThread"; });
 
 }  // namespace
 }  // namespace batch_test

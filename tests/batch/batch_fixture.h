@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,25 +55,11 @@ inline Package Split(const Bytes& package) {
   return out;
 }
 
-class BatchE2E : public ::testing::Test {
+class BatchE2E : public fingerprints_test::FingerprintsE2E {
  protected:
-  void TearDown() override {
-    if (handle != nullptr) Q_Close(handle);
-    handle = nullptr;
-  }
-
   DEVAPI_HANDLE Connect(termsim::Profile profile, std::vector<termsim::User> users = {},
                         std::vector<termsim::FingerTemplate> templates = {}) {
-    sim = std::make_unique<termsim::Simulator>(std::move(profile));
-    sim->SetUsers(std::move(users));
-    sim->SetTemplates(std::move(templates));
-    if (!sim->StartUdp("127.0.0.1", 0)) {
-      ADD_FAILURE() << "simulator did not start";
-      return nullptr;
-    }
-    handle = Q_Connect_NET("127.0.0.1", sim->udp_port(), &fingerprints_test::IgnoreEvent, nullptr,
-                           0);
-    EXPECT_NE(handle, nullptr);
+    FingerprintsE2E::Connect(std::move(profile), std::move(templates), std::move(users));
     // User numbers map through the table only once the width is known.
     int32_t width = 0;
     if (handle != nullptr) {
@@ -83,9 +68,7 @@ class BatchE2E : public ::testing::Test {
     return handle;
   }
 
-  devapi::DeviceSession::BatchState& Batch() {
-    return static_cast<devapi::DeviceSession*>(handle)->batch;
-  }
+  devapi::DeviceSession::BatchState& Batch() { return Session().batch; }
   Package StoredPackage() const { return Split(sim->LastStoredUpload()); }
   // The codes the terminal received, in order.
   std::vector<uint16_t> Codes() const {
@@ -93,9 +76,6 @@ class BatchE2E : public ::testing::Test {
     for (const auto& p : sim->Received()) out.push_back(p.code);
     return out;
   }
-
-  std::unique_ptr<termsim::Simulator> sim;
-  DEVAPI_HANDLE handle = nullptr;
 };
 
 }  // namespace batch_test

@@ -1,34 +1,42 @@
 #include "users/batch/batch_entries.h"
 
 #include <algorithm>
+#include <span>
 
 #include "users/user_numbers.h"
 #include "wire/le_bytes.h"
 
 namespace users {
 
-std::array<uint8_t, kPinOpSize> PinOperation(uint8_t code, uint16_t pin, uint8_t finger,
-                                             int32_t offset) {
-  std::array<uint8_t, kPinOpSize> out{};
+namespace {
+
+// code, the user as `user` names it, finger byte, offset.
+template <size_t N>
+std::array<uint8_t, N> Operation(uint8_t code, std::span<const uint8_t> user, uint8_t finger,
+                                 int32_t offset) {
+  std::array<uint8_t, N> out{};
   wire::ByteWriter w(out);
   w.U8(code);
-  w.U16(pin);
+  w.Bytes(user);
   w.U8(finger);
   w.I32(offset);
   return out;
+}
+
+}  // namespace
+
+std::array<uint8_t, kPinOpSize> PinOperation(uint8_t code, uint16_t pin, uint8_t finger,
+                                             int32_t offset) {
+  std::array<uint8_t, 2> user{};
+  wire::ByteWriter(user).U16(pin);
+  return Operation<kPinOpSize>(code, user, finger, offset);
 }
 
 std::array<uint8_t, kIdOpSize> IdOperation(uint8_t code, std::string_view id_text, uint8_t finger,
                                            int32_t offset) {
   std::array<uint8_t, kIdTextMax> field{};
   std::copy_n(id_text.begin(), std::min(id_text.size(), field.size()), field.begin());
-  std::array<uint8_t, kIdOpSize> out{};
-  wire::ByteWriter w(out);
-  w.U8(code);
-  w.Bytes(field);
-  w.U8(finger);
-  w.I32(offset);
-  return out;
+  return Operation<kIdOpSize>(code, field, finger, offset);
 }
 
 std::array<uint8_t, kExtendedDeletionSize> ExtendedDeletion(uint16_t pin) {
