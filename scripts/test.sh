@@ -28,7 +28,8 @@ run_suite build-asan -DTERMKIT_SANITIZE=address -DTERMKIT_BUILD_BENCH=OFF
 # label "threads"). Only their executables are built; a test executable that
 # gets the label must be listed here as well.
 tsan_targets="comms reader_tests engine_e2e_tests sim_events_tests engine_events_e2e_tests
-  realtime_events_e2e_tests termsim_tcp_tests tcplink_tests attendance_threads_tests usblink_tests"
+  realtime_events_e2e_tests termsim_tcp_tests tcplink_tests attendance_threads_tests usblink_tests
+  batch_threads_tests"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 echo "== build build-tsan (threaded tests)"
 cmake -S "$root" -B build-tsan -DTERMKIT_SANITIZE=thread -DTERMKIT_BUILD_BENCH=OFF >/dev/null

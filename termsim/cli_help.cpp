@@ -77,6 +77,8 @@ PROFILES
     search_ip = ADDR                 (default: the --udp address)
     search_answer = TEXT             replaces the whole search answer
     piecewise_templates = 0|1        serve fingerprint templates piecewise (2221, 2017)
+    batch_ops = pin|id_text          template operations of a batch package: 8 bytes by
+                                     PIN (default) or 30 bytes by ID text
     max_packet = N                   largest packet sent over TCP, header included (9-65544;
                                      0: 65544, 512 for "~Platform" AK3750, 4000 for 3750WIFI)
 

@@ -745,6 +745,36 @@ DEVAPI_API int32_t Q_MergeTemplate(const unsigned char* const* containers, int32
 DEVAPI_API int32_t Q_SplitTemplate(const unsigned char* container, unsigned char* const* outputs,
                                    int32_t* count, int32_t* lengths);
 
+/* ==== Batch update ====
+ *
+ * Between Q_BeginBatchUpdate and Q_BatchUpdate (or Q_CancelBatchUpdate)
+ * Q_SetUserInfo (extended layout), SSR_Q_SetUserInfo, Q_DelUser,
+ * SSR_Q_DelUser, SSR_Q_DelUserExt, Q_SetUserTmp, SSR_Q_SetUserTmp,
+ * Q_SetUserTmpEx, SSR_Q_SetUserTmpExt, Q_DelUserTmp, SSR_Q_DelUserTmp and
+ * SSR_Q_DelUserTmpExt only collect their entry in the session, after their
+ * own checks, and return 1; nothing reaches the terminal until
+ * Q_BatchUpdate. Each of them may instead give: 0 for an ID text nobody has
+ * (nothing collected); -4 when the batch is full (6 MiB of user entries,
+ * 10 MiB of template operations, 70 MiB of template data, 6 MiB of new
+ * users; it keeps what it holds); 4 when the batch already holds entries of
+ * the other form (28-byte user records, or the colour-screen 72-byte records
+ * and 4-byte deletions; template operations by PIN, or by ID text:
+ * SSR_Q_SetUserTmpExt, SSR_Q_DelUserTmpExt, SSR_Q_DelUserExt). Every other
+ * call goes to the terminal at once. */
+
+/* Opens a batch (flag 1: template additions replace existing templates);
+ * a second call starts over. 1; -100 on firmware below "Ver 5.11", or on
+ * colour-screen terminals with version-10 templates below "Ver 6.60". */
+DEVAPI_API int32_t Q_BeginBatchUpdate(DEVAPI_HANDLE handle, int32_t flag);
+/* Uploads the batch and has the terminal apply it in one step; the batch
+ * ends whatever the result, and the terminal is left disabled. 1 applied;
+ * 0 the terminal refused to be disabled (nothing uploaded); -2 the upload or
+ * the apply failed (also when cancelled with Q_CancelByUser); -4 no memory
+ * for the package; -100 no batch open. */
+DEVAPI_API int32_t Q_BatchUpdate(DEVAPI_HANDLE handle);
+/* Drops the batch; nothing is sent. 1. */
+DEVAPI_API int32_t Q_CancelBatchUpdate(DEVAPI_HANDLE handle);
+
 /* ==== Terminal extras ====
  * Names: the decorated functions (_Q_SSR_GetWorkCodeEx@12 ... _Q_GetBellInfo@40,
  * the tip and labor functions, _Q_SSR_NewSetShortKey@28 and

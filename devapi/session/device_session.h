@@ -138,6 +138,21 @@ struct DeviceSession {
   int32_t quick_tmpl_state = 0;     // -1 loading, 1 tmpl_index matches the view
   std::vector<int32_t> tmpl_index;  // 10 entries per PIN 0-50000, once built
   // ------------------------------------------- batch update (batch update)
+  // Writes and deletions collected between Q_BeginBatchUpdate and
+  // Q_BatchUpdate (devapi/users/batch/). The streams grow as entries arrive,
+  // up to their caps; each stream's form is fixed by its first entry.
+  struct BatchState {
+    enum class UserForm : uint8_t { kNone, kExtended, kTft };  // 28-byte, or 72 / 4-byte
+    enum class OpForm : uint8_t { kNone, kPin, kIdText };      // 8- or 30-byte operations
+    bool active = false;
+    bool overwrite = false;                // begun with flag 1: additions use code 2
+    std::vector<uint8_t> user_entries;     // code byte, then a record
+    std::vector<uint8_t> template_ops;     // code, user, finger byte, offset
+    std::vector<uint8_t> template_data;    // u16 length, template bytes
+    std::vector<uint8_t> new_users;        // u32 byte count, then 28-byte records
+    UserForm user_form = UserForm::kNone;
+    OpForm op_form = OpForm::kNone;
+  } batch;
   // ------------------------------------------- table interface (table interface)
   // ---------------------------------------- attendance data (attendance data)
   // The rule, department and time-slot tables of the last successful read of

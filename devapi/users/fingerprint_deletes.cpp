@@ -30,8 +30,13 @@ int32_t DeleteResult(const devapi::Reply& r) {
   return -2;
 }
 
-int32_t DeleteByPin(DeviceSession& s, uint16_t pin, uint8_t finger) {
-  if (BatchTakesTemplateOperation(s, TemplateBatchOperation::Erase(pin, {}, finger))) return 1;
+// A PIN that names nobody is sent as 65535, which the terminal refuses.
+int32_t DeleteByPin(DeviceSession& s, int64_t mapped, uint8_t finger) {
+  if (const auto taken = BatchTakesTemplateOperation(s, TemplateBatchOperation::Erase(mapped, finger))) {
+    return *taken;
+  }
+  const uint16_t pin =
+      mapped == -1 ? kUnknownPin : static_cast<uint16_t>(std::clamp<int64_t>(mapped, 0, 65535));
   std::array<uint8_t, 3> request{};
   wire::ByteWriter w(request);
   w.U16(pin);
@@ -54,7 +59,7 @@ DEVAPI_API int32_t Q_DelUserTmp(DEVAPI_HANDLE handle, int32_t user, int32_t fing
     if (!users::FingerByte(finger)) return 4;
     const int64_t pin = users::PinFromPin2(*s, user);
     if (!users::IsValidPin(pin)) return 0;  // never another user's 16 bits
-    return users::DeleteByPin(*s, static_cast<uint16_t>(pin), static_cast<uint8_t>(finger));
+    return users::DeleteByPin(*s, pin, static_cast<uint8_t>(finger));
   });
 }
 
@@ -64,10 +69,7 @@ DEVAPI_API int32_t SSR_Q_DelUserTmp(DEVAPI_HANDLE handle, const char* id_text, i
     if (s == nullptr) return -1;
     const auto text = users::CallerIdText(id_text);
     if (!text || !users::FingerByte(finger)) return 4;
-    const int32_t pin = users::PinFromIdText(*s, *text);
-    const uint16_t sent =
-        pin == -1 ? users::kUnknownPin : static_cast<uint16_t>(std::clamp(pin, 0, 65535));
-    return users::DeleteByPin(*s, sent, static_cast<uint8_t>(finger));
+    return users::DeleteByPin(*s, users::PinFromIdText(*s, *text), static_cast<uint8_t>(finger));
   });
 }
 
@@ -82,9 +84,9 @@ DEVAPI_API int32_t SSR_Q_DelUserTmpExt(DEVAPI_HANDLE handle, const char* id_text
     const std::string_view id(
         reinterpret_cast<const char*>(request.data()),
         strnlen(reinterpret_cast<const char*>(request.data()), users::kIdTextMax));
-    if (users::BatchTakesTemplateOperation(
-            *s, users::TemplateBatchOperation::Erase(0, id, static_cast<uint8_t>(finger)))) {
-      return 1;
+    if (const auto taken = users::BatchTakesTemplateOperation(
+            *s, users::TemplateBatchOperation::EraseById(id, static_cast<uint8_t>(finger)))) {
+      return *taken;
     }
     return users::DeleteResult(devapi::SendCommand(*s, users::kCmdDeleteTemplateById, request, 0,
                                                    devapi::AddTimeout(s->cmd_timeout_ms, 4000)));

@@ -86,14 +86,17 @@ std::vector<uint8_t> PinHeader(uint16_t pin, uint8_t finger, std::span<const uin
   return header;
 }
 
-// Command 10 for a PIN, in the session's template version.
-int32_t WriteByPin(DeviceSession& s, uint16_t pin, uint8_t finger, const PreparedTemplate& prepared,
-                   bool version10) {
+// Command 10 for a PIN, in the session's template version. A PIN that
+// names nobody is sent as 65535, which the terminal refuses.
+int32_t WriteByPin(DeviceSession& s, int64_t mapped, uint8_t finger,
+                   const PreparedTemplate& prepared, bool version10) {
   if (prepared.error != 0) return prepared.error;
-  if (BatchTakesTemplateOperation(s,
-                                  TemplateBatchOperation::Write(pin, {}, finger, prepared.bytes))) {
-    return 1;
+  if (const auto taken =
+          BatchTakesTemplateOperation(s, TemplateBatchOperation::Write(mapped, finger, prepared.bytes))) {
+    return *taken;
   }
+  const uint16_t pin =
+      mapped == -1 ? kUnknownPin : static_cast<uint16_t>(std::clamp<int64_t>(mapped, 0, 65535));
   const auto header = PinHeader(pin, finger, prepared.bytes);
   const Sent sent = version10 ? SendUploaded(s, wire::CMD_USERTEMP_WRQ, header, prepared.bytes)
                               : SendInline(s, wire::CMD_USERTEMP_WRQ, header, prepared.bytes,
@@ -121,8 +124,7 @@ DEVAPI_API int32_t Q_SetUserTmp(DEVAPI_HANDLE handle, int32_t user, int32_t fing
     const int64_t pin = users::PinFromPin2(*s, user);
     if (!users::IsValidPin(pin)) return -2;  // never another user's 16 bits
     const auto prepared = users::PrepareVersion9(tmpl, users::kMaxVersion9Bytes);
-    return users::WriteByPin(*s, static_cast<uint16_t>(pin), static_cast<uint8_t>(finger), prepared,
-                             false);
+    return users::WriteByPin(*s, pin, static_cast<uint8_t>(finger), prepared, false);
   });
 }
 
@@ -136,11 +138,9 @@ DEVAPI_API int32_t SSR_Q_SetUserTmp(DEVAPI_HANDLE handle, const char* id_text, i
     const auto text = users::CallerIdText(id_text);
     if (!text || tmpl == nullptr || !users::ByteArgument(finger)) return 4;
     const int32_t pin = users::PinFromIdText(*s, *text);
-    const uint16_t sent_pin =
-        pin == -1 ? users::kUnknownPin : static_cast<uint16_t>(std::clamp(pin, 0, 65535));
     const auto prepared = version10 ? users::PrepareVersion10(tmpl, users::kMinVersion10Bytes)
                                     : users::PrepareVersion9(tmpl, users::kMaxVersion9Bytes);
-    return users::WriteByPin(*s, sent_pin, static_cast<uint8_t>(finger), prepared, version10);
+    return users::WriteByPin(*s, pin, static_cast<uint8_t>(finger), prepared, version10);
   });
 }
 
@@ -165,9 +165,9 @@ DEVAPI_API int32_t Q_SetUserTmpEx(DEVAPI_HANDLE handle, const char* user, int32_
     if (prepared.error != 0) return prepared.error;
     const auto finger_byte = static_cast<uint8_t>(finger);
     const auto batch_finger = static_cast<uint8_t>((flag << 4) | (finger & 0x0F));
-    if (users::BatchTakesTemplateOperation(
-            *s, users::TemplateBatchOperation::Write(pin, {}, batch_finger, prepared.bytes))) {
-      return 1;
+    if (const auto taken = users::BatchTakesTemplateOperation(
+            *s, users::TemplateBatchOperation::Write(pin, batch_finger, prepared.bytes))) {
+      return *taken;
     }
     std::vector<uint8_t> header(users::kFlagHeader, 0);
     wire::ByteWriter w(header);
@@ -202,10 +202,10 @@ DEVAPI_API int32_t SSR_Q_SetUserTmpExt(DEVAPI_HANDLE handle, int32_t flag, const
     users::TakeCallerText(id_text, id);
     const std::string_view id_view(reinterpret_cast<const char*>(id.data()),
                                    strnlen(reinterpret_cast<const char*>(id.data()), id.size()));
-    if (users::BatchTakesTemplateOperation(
-            *s, users::TemplateBatchOperation::Write(0, id_view, static_cast<uint8_t>(finger),
-                                                     prepared.bytes))) {
-      return 1;
+    if (const auto taken = users::BatchTakesTemplateOperation(
+            *s, users::TemplateBatchOperation::WriteById(id_view, static_cast<uint8_t>(finger),
+                                                         prepared.bytes))) {
+      return *taken;
     }
     std::vector<uint8_t> header(users::kIdHeader, 0);
     wire::ByteWriter w(header);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "users/user_batch_seam.h"
 #include "users/user_cache.h"
 #include "users/user_numbers.h"
 
@@ -37,6 +38,7 @@ std::optional<uint32_t> NextFreePin(devapi::DeviceSession& s, int64_t suggestion
   if (!EnsureLoaded(s)) return std::nullopt;
   std::vector<uint8_t> used(kPinMapSize, 0);
   MarkCachedPins(s, used);
+  MarkBatchNewUserPins(s, used);
   if (IsValidPin(suggestion) && used[static_cast<size_t>(suggestion)] == 0) {
     return static_cast<uint32_t>(suggestion);
   }

@@ -7,6 +7,7 @@
 #include "session/session_io.h"
 #include "users/caller_fields.h"
 #include "users/refusal_results.h"
+#include "users/user_batch_seam.h"
 #include "users/user_numbers.h"
 #include "wire/codes.h"
 #include "wire/le_bytes.h"
@@ -42,6 +43,11 @@ DEVAPI_API int32_t Q_DelUser(DEVAPI_HANDLE handle, int32_t user) {
     if (s == nullptr) return -1;
     const int64_t pin = users::PinFromPin2(*s, user);
     if (!users::IsValidPin(pin)) return 0;  // never another user's 16 bits
+    using Kind = users::UserBatchEntry::Kind;
+    if (const auto taken =
+            users::BatchTakesUserEntry(*s, users::UserBatchEntry::Delete(Kind::kDeleteByPin, pin))) {
+      return *taken;
+    }
     const auto reply = devapi::SendCommand(*s, wire::CMD_DELETE_USER, users::PinRequest(pin), 0,
                                            devapi::AddTimeout(s->cmd_timeout_ms, 16000));
     return users::PlainDeleteResult(reply);
@@ -56,6 +62,11 @@ DEVAPI_API int32_t SSR_Q_DelUser(DEVAPI_HANDLE handle, const char* id_text) {
     if (!text) return 4;
     const int32_t pin = users::PinFromIdText(*s, *text);
     if (!users::IsValidPin(pin)) return 0;
+    using Kind = users::UserBatchEntry::Kind;
+    if (const auto taken = users::BatchTakesUserEntry(
+            *s, users::UserBatchEntry::Delete(Kind::kDeleteByNumber, pin))) {
+      return *taken;
+    }
     const auto reply = devapi::SendCommand(*s, wire::CMD_DELETE_USER, users::PinRequest(pin), 0,
                                            devapi::AddTimeout(s->cmd_timeout_ms, 2000));
     if (reply.ok()) return 1;
@@ -67,7 +78,15 @@ DEVAPI_API int32_t SSR_Q_DelUserExt(DEVAPI_HANDLE handle, const char* id_text) {
   return devapi::Guarded([&]() -> int32_t {
     DeviceSession* s = devapi::BeginCall(handle);
     if (s == nullptr) return -1;
-    if (!users::CallerIdText(id_text)) return 4;
+    const auto text = users::CallerIdText(id_text);
+    if (!text) return 4;
+    if (users::BatchActive(*s)) {
+      // The terminal's deletion entry carries the PIN: an unknown text has none.
+      using Kind = users::UserBatchEntry::Kind;
+      return *users::BatchTakesUserEntry(
+          *s, users::UserBatchEntry::Delete(Kind::kDeleteByIdText,
+                                            users::PinFromIdText(*s, *text), *text));
+    }
     std::array<uint8_t, users::kIdTextMax> request{};
     users::TakeCallerText(id_text, request);
     const auto reply = devapi::SendCommand(*s, users::kCmdDeleteUserById, request, 0,

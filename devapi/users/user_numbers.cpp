@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "users/user_batch_seam.h"
 #include "users/user_cache.h"
 
 namespace users {
@@ -22,6 +23,11 @@ int64_t PinFromPin2(devapi::DeviceSession& s, int64_t number) {
   if (number >= INT32_MIN && number <= UINT32_MAX) {
     if (const auto found = FindUserByPin2(s, static_cast<uint32_t>(number))) {
       return RecordPin(RecordAt(s, *found));
+    }
+    // A user created in the open batch, which the cache does not hold.
+    if (s.pin_width > kNarrowWidth) {
+      const auto created = BatchNewUserByPin2(s, static_cast<uint32_t>(number));
+      if (!created.empty()) return RecordPin(created);
     }
   }
   return number;

@@ -13,6 +13,7 @@
 #include "users/pin_allocation.h"
 #include "users/privilege.h"
 #include "users/time_zones.h"
+#include "users/user_batch_seam.h"
 #include "users/user_cache.h"
 #include "users/user_numbers.h"
 #include "users/user_records.h"
@@ -53,6 +54,8 @@ int32_t WriteShortUser(DeviceSession& s, int32_t pin, const char* name, int32_t 
 struct Target {
   uint32_t pin = 0;
   std::optional<size_t> found;  // the cached record of this user
+  bool batch_new = false;       // a user this open batch created
+  bool known() const { return found || batch_new; }
 };
 
 // Which user a write addresses: the cached one with this PIN, or with this
@@ -68,8 +71,13 @@ std::optional<Target> ResolveExtendedTarget(DeviceSession& s, int32_t pin, uint3
   // Without either number there is no one to look up: PIN2 0 would match
   // any user stored without a PIN2 and overwrite it.
   if (pin2 != 0) t.found = FindUserByPin2(s, pin2);
+  const auto batch_record = !t.found && pin2 != 0 ? BatchNewUserByPin2(s, pin2)
+                                                  : std::span<const uint8_t>();
   if (t.found) {
     t.pin = RecordPin(RecordAt(s, *t.found));
+  } else if (!batch_record.empty()) {
+    t.pin = RecordPin(batch_record);
+    t.batch_new = true;
   } else {
     const auto next = NextFreePin(s, pin2);
     if (!next) {
@@ -118,6 +126,12 @@ int32_t WriteExtendedUser(DeviceSession& s, int32_t pin, const char* name, int32
 
   std::array<uint8_t, kExtendedRecordSize> record{};
   EncodeUserRecord(UserLayout::kExtended, f, record);
+  // In a batch neither the terminal nor the cache is touched; a new user
+  // joins the batch's own list.
+  if (const auto taken = BatchTakesUserEntry(
+          s, UserBatchEntry::Write(UserBatchEntry::Kind::kExtendedWrite, record, !target->known()))) {
+    return *taken;
+  }
   const devapi::Reply reply =
       devapi::SendCommand(s, wire::CMD_USER_WRQ, record, record.size(),
                           devapi::AddTimeout(s.cmd_timeout_ms, kWriteExtraMs));
@@ -158,6 +172,11 @@ int32_t WriteTftUser(DeviceSession& s, std::string_view id_text, const char* nam
 
   std::array<uint8_t, kTftRecordSize> record{};
   EncodeUserRecord(UserLayout::kTft, f, record);
+  if (const auto taken =
+          BatchTakesUserEntry(s, UserBatchEntry::Write(UserBatchEntry::Kind::kTftWrite, record))) {
+    if (*taken == 1) StoreWrittenRecord(s, UserLayout::kTft, record, found);
+    return *taken;
+  }
   const devapi::Reply reply =
       devapi::SendCommand(s, wire::CMD_USER_WRQ, record, record.size(),
                           devapi::AddTimeout(s.cmd_timeout_ms, kWriteExtraMs));

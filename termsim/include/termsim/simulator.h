@@ -95,6 +95,10 @@ struct Profile {
   // the host is told for its "~Platform" (512 for "AK3750", 4000 for
   // "3750WIFI"). UDP always sends packets of up to 1032 bytes.
   uint32_t max_packet = 0;
+  // The form of the template operations in a batch package (command 2222,
+  // then 110): 8-byte operations by PIN, or 30-byte ones by ID text.
+  enum class BatchOps { kPin, kIdText };
+  BatchOps batch_ops = BatchOps::kPin;
 
   // Built-in terminals: firmware below "Ver 5.04" without the option probe,
   // the PIN width, device status and device-firmware commands, and without
@@ -113,7 +117,8 @@ struct Profile {
 // device_status, door_state, machine_state, clock ("YYYY-MM-DD hh:mm:ss"),
 // clock_runs, option_probe (values|unknown|error|empty|garbage),
 // unknown_commands and refused_commands (comma lists), mac, search_ip,
-// search_answer, piecewise_templates, max_packet, storage.WORD=VALUE and
+// search_answer, piecewise_templates, max_packet, batch_ops (pin|id_text),
+// storage.WORD=VALUE and
 // option.NAME=VALUE. False with a
 // reason in `error` when the line makes no sense.
 bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string* error);

@@ -30,6 +30,9 @@
 //   19     (u16 PIN, u8 finger) deletes; 134 (ID text 24, u8 finger) deletes
 //   1011   (a template) u16 PIN of the matching template (0: none), in a
 //          4-byte answer (see Simulator::SetIdentifyAnswer)
+//   2222   announces a batch package: the next 110 {u32 12, u32 0x80000}
+//          applies the uploaded package to users and templates in one step,
+//          or refuses it whole (commands/batch_package.h)
 // A length field that disagrees with the bytes present, a finger above 15
 // or an empty template is refused as malformed. Deleting a user deletes
 // its templates; clear-data (14) with kind 2 or 0 drops them all.

@@ -12,7 +12,8 @@ class UploadBuffer {
  public:
   // The most a terminal accepts in one upload; bigger announcements are
   // refused before any memory is set aside.
-  static constexpr uint32_t kMaxTotal = 16u * 1024 * 1024;
+  // The largest is a batch package: a 12-byte head and 86 MiB of entries.
+  static constexpr uint32_t kMaxTotal = 12u + 86u * 1024 * 1024;
 
   // Starts a new upload of `total` bytes, dropping any earlier one. False
   // (and no upload) when `total` is too big.

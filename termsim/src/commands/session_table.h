@@ -26,6 +26,8 @@ struct Session {
   Reply last_reply;
 
   UploadBuffer upload;
+  // Command 2222 came: the next 110 applies the uploaded batch package.
+  bool batch_announced = false;
 };
 
 class SessionTable {

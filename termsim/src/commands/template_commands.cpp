@@ -309,6 +309,34 @@ void TemplateCommands::SetReadStreamed(uint16_t command, std::optional<bool> str
   }
 }
 
+void TemplateCommands::ApplyBatch(std::span<const BatchTemplateChange> changes,
+                                  std::span<const std::optional<uint16_t>> pins) {
+  std::lock_guard lock(mu_);
+  in_use_ = true;
+  for (size_t i = 0; i < changes.size() && i < pins.size(); ++i) {
+    const BatchTemplateChange& change = changes[i];
+    if (!pins[i]) continue;
+    const uint16_t pin = *pins[i];
+    if (change.code == kBatchDelete) {
+      if (change.finger_byte == kBatchAllFingers) {
+        store_.EraseUser(pin);
+      } else {
+        store_.Erase(pin, change.finger_byte);
+      }
+      continue;
+    }
+    FingerTemplate t;
+    t.pin = pin;
+    t.finger = change.finger_byte & 0x0F;
+    t.flag = static_cast<uint8_t>(change.finger_byte >> 4);
+    if (t.flag == 0) t.flag = 1;
+    // An addition keeps a template already there; code 2 replaces it.
+    if (change.code == kBatchAdd && store_.Find(pin, t.finger) != nullptr) continue;
+    t.bytes.assign(change.tmpl.begin(), change.tmpl.end());
+    store_.Put(std::move(t));
+  }
+}
+
 void TemplateCommands::UserRemoved(uint16_t pin) {
   std::lock_guard lock(mu_);
   store_.EraseUser(pin);

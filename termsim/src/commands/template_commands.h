@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bulk/terminal.h"
+#include "commands/batch_package.h"
 #include "store/option_store.h"
 #include "commands/reply.h"
 #include "store/template_store.h"
@@ -58,6 +59,10 @@ class TemplateCommands {
   // nullopt: as the terminal's template version implies.
   void SetReadStreamed(uint16_t command, std::optional<bool> streamed);
 
+  // A checked batch package's template operations, in order, each for the
+  // PIN beside it (nullopt: an ID text nobody has, skipped).
+  void ApplyBatch(std::span<const BatchTemplateChange> changes,
+                  std::span<const std::optional<uint16_t>> pins);
   // A user was deleted: its templates go too.
   void UserRemoved(uint16_t pin);
   // Clear-data of `kind`: kind 2 (templates) and 0 (everything) empty the

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "commands/batch_apply.h"
 #include "commands/option_probe.h"
 #include "links/packet_limit.h"
 #include "store/scrambled_value.h"
+#include "store/storage_counts.h"
 #include "wire/auth.h"
 #include "wire/codes.h"
 #include "wire/hash.h"
@@ -28,6 +30,11 @@ void Answer(Reply& reply, uint16_t code, std::vector<uint8_t> payload = {}) {
 
 // Writes manufacturer options; the data is "name=value" as for CMD_OPTIONS_WRQ.
 constexpr uint16_t kManufacturerWrite = 2999;
+// Announces a batch package: the next 110 with {u32 12, u32 0x80000}
+// applies it.
+constexpr uint16_t kBatchAnnounce = 2222;
+constexpr uint32_t kBatchHeadSize = 12;
+constexpr uint32_t kBatchKind = 0x80000;
 
 }  // namespace
 
@@ -35,6 +42,8 @@ TerminalModel::TerminalModel(const Profile& profile)
     : firmware_(profile.firmware),
       comm_password_(profile.comm_password),
       max_packet_(profile.max_packet),
+      user_layout_(UserLayoutOf(profile)),
+      batch_ops_by_id_text_(profile.batch_ops == Profile::BatchOps::kIdText),
       options_(profile.options),
       probe_answer_(profile.option_probe),
       unknown_commands_(profile.unknown_commands),
@@ -184,7 +193,12 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request,
       Answer(reply, wire::CMD_ACK_OK, std::move(hash));
       return;
     }
+    case kBatchAnnounce:
+      session.batch_announced = true;
+      Answer(reply, wire::CMD_ACK_OK);
+      return;
     case wire::kTakeUploadedData:
+      if (session.batch_announced) return ApplyBatch(session, payload, reply);
       TakeUpload(session, payload, reply);
       return;
     case wire::CMD_FREE_DATA:
@@ -309,6 +323,25 @@ void TerminalModel::TakeUpload(Session& session, std::span<const uint8_t> payloa
   }
   stored_upload_ = session.upload.data();
   upload_parameters_.assign(payload.begin(), payload.end());
+  Answer(reply, wire::CMD_ACK_OK);
+}
+
+// The package uploaded after 2222 is applied whole, or refused with nothing
+// changed; either way it is kept for inspection and the upload released.
+void TerminalModel::ApplyBatch(Session& session, std::span<const uint8_t> payload, Reply& reply) {
+  session.batch_announced = false;
+  wire::ByteReader r(payload);
+  const bool batch = r.U32() == kBatchHeadSize && r.U32() == kBatchKind && r.ok();
+  if (!batch) return TakeUpload(session, payload, reply);
+  if (!session.upload.complete()) return Answer(reply, wire::CMD_ACK_ERROR);
+  stored_upload_ = session.upload.data();
+  upload_parameters_.assign(payload.begin(), payload.end());
+  session.upload.Free();
+  const bool applied = ApplyBatchPackage(stored_upload_, user_layout_,
+                                         batch_ops_by_id_text_, users_, templates_);
+  if (!applied) return Answer(reply, wire::CMD_ACK_ERROR);
+  info_.storage[kStoredUsersWord] = static_cast<uint32_t>(users_.Users().size());
+  info_.storage[kStoredTemplatesWord] = static_cast<uint32_t>(templates_.Templates().size());
   Answer(reply, wire::CMD_ACK_OK);
 }
 

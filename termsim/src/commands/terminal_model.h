@@ -103,11 +103,14 @@ class TerminalModel {
   bool AnswerUnsupported(uint16_t code, Reply& reply) const;
   void PrepareUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void TakeUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
+  void ApplyBatch(Session& session, std::span<const uint8_t> payload, Reply& reply);
 
   mutable std::mutex mu_;
   const std::string firmware_;
   const uint32_t comm_password_;
   const uint32_t max_packet_;  // the profile's TCP packet limit, 0: by platform
+  const UserRecordLayout user_layout_;  // how batch packages carry users
+  const bool batch_ops_by_id_text_;
   OptionStore options_;
   SessionTable sessions_;
   const ProbeAnswer probe_answer_;

@@ -310,6 +310,17 @@ void UserCommands::SetListeners(Listeners listeners) {
   listeners_ = std::move(listeners);
 }
 
+void UserCommands::ApplyBatch(std::span<const BatchUserChange> changes) {
+  std::lock_guard lock(mu_);
+  for (const BatchUserChange& change : changes) {
+    if (!change.erase) {
+      table_.ApplyWrite(change.record);
+    } else if (table_.Erase(change.pin) && listeners_.user_removed) {
+      listeners_.user_removed(change.pin);
+    }
+  }
+}
+
 std::optional<uint16_t> UserCommands::PinOfText(std::string_view text) {
   std::lock_guard lock(mu_);
   const User* user = table_.FindByText(text);

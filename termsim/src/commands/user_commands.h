@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bulk/terminal.h"
+#include "commands/batch_package.h"
 #include "commands/reply.h"
 #include "termsim/simulator.h"
 #include "store/user_table.h"
@@ -43,6 +44,9 @@ class UserCommands {
     std::function<void(int kind)> data_cleared;
   };
   void SetListeners(Listeners listeners);
+  // A checked batch package's user changes, in order: writes insert or
+  // replace, deletions remove the user (absent ones are skipped).
+  void ApplyBatch(std::span<const BatchUserChange> changes);
   // The PIN of the user known by `text` (see KnownAs).
   std::optional<uint16_t> PinOfText(std::string_view text);
 

@@ -246,6 +246,14 @@ bool ApplyProfileSetting(const std::string& line, Profile* profile, std::string*
     p.search_answer = value;
   } else if (key == "piecewise_templates") {
     ok = ParseFlag(value, &p.piecewise_templates);
+  } else if (key == "batch_ops") {
+    if (value == "pin") {
+      p.batch_ops = Profile::BatchOps::kPin;
+    } else if (value == "id_text") {
+      p.batch_ops = Profile::BatchOps::kIdText;
+    } else {
+      ok = false;
+    }
   } else if (key == "max_packet") {
     // 0 (by platform), or a header and at least one byte, up to a TCP frame's packet.
     ok = ParseNumber(value, 0, 65544, &p.max_packet) && (p.max_packet == 0 || p.max_packet > 8);
