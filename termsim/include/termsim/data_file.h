@@ -15,12 +15,17 @@
 //   [attstates] [voices] [statemap]
 //                   the terminal's small tables, tab-separated key=value
 //                   fields (see termsim --help and the README)
+//   [files]         name=NAME<TAB>path=PATH: a file command 1702 reads
+//   [photos]        name=NAME<TAB>time=YYYY-MM-DD hh:mm:ss<TAB>selector=N
+//                   <TAB>path=PATH: an attendance photo
 //
+// Relative paths are taken from the data file's directory.
 // The attendance and oplog lines are the lines of a log file (LoadLogFile)
 // without their leading "att," or "op,". A section may be left out; a
 // section given, even empty, replaces what the terminal held.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -29,6 +34,7 @@
 
 #include "termsim/attendance.h"
 #include "termsim/extras.h"
+#include "termsim/files.h"
 #include "termsim/logs.h"
 #include "termsim/simulator.h"
 #include "termsim/templates.h"
@@ -47,6 +53,9 @@ struct TerminalData {
   // The extras tables, and which of their sections the file gave.
   std::optional<ExtrasData> extras;
   std::set<std::string> extras_sections;
+  // Files and attendance photos ([files], [photos]).
+  std::optional<std::map<std::string, std::vector<uint8_t>>> files;
+  std::optional<std::vector<Photo>> photos;
 };
 
 // Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in

@@ -16,6 +16,7 @@
 #include "commands/control_commands.h"
 #include "commands/device_info_commands.h"
 #include "commands/extras_commands.h"
+#include "commands/file_commands.h"
 #include "commands/log_commands.h"
 #include "store/option_store.h"
 #include "links/peer.h"
@@ -80,6 +81,10 @@ class TerminalModel {
   AttendanceTableCommands& attendance_tables() { return attendance_tables_; }
   // Work codes, short keys, bells and the other small tables; locks for itself.
   ExtrasCommands& extras() { return extras_; }
+  // Files, firmware, backups, photos and pictures; locks for itself.
+  FileCommands& files() { return files_; }
+  // The answer to command 1100 (a firmware upload may change it).
+  std::string Firmware() const;
 
  private:
   Reply Connect(const wire::PacketView& request, const Peer& client);
@@ -96,9 +101,10 @@ class TerminalModel {
   bool AnswerUnsupported(uint16_t code, Reply& reply) const;
   void PrepareUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void TakeUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
+  void ApplyRestore(BackupContent content);
 
   mutable std::mutex mu_;
-  const std::string firmware_;
+  std::string firmware_;  // a firmware upload may replace it
   const uint32_t comm_password_;
   const uint32_t max_packet_;  // the profile's TCP packet limit, 0: by platform
   OptionStore options_;
@@ -116,6 +122,7 @@ class TerminalModel {
   TemplateCommands templates_;
   AttendanceTableCommands attendance_tables_;
   ExtrasCommands extras_;
+  FileCommands files_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };
