@@ -73,6 +73,7 @@ TEST_F(FilesE2E, StalledDownloadKeepsTheEarlierFile) {
   stall.silent_after = 3;  // three chunks, then nothing more
   faults.transfers.assign(6, stall);
   sim->SetBulkFaults(faults);
+  Session().data_timeout_ms = 300;  // every attempt waits out its silence
   EXPECT_EQ(Q_ReadFile(handle, "log.txt", Dir().c_str()), -2);
   EXPECT_EQ(ReadFile("log.txt"), Pattern(10, 1));
   EXPECT_EQ(DirEntries(), std::vector<std::string>{"log.txt"});  // no temporary left

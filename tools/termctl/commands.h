@@ -49,6 +49,11 @@ int CmdReport(Context& ctx);
 int CmdWorkCodes(Context& ctx);
 int CmdBells(Context& ctx);
 int CmdShortKeys(Context& ctx);
+// commands_files.cpp
+int CmdFiles(Context& ctx);
+int CmdPhotos(Context& ctx);
+int CmdBackup(Context& ctx);
+int CmdRestore(Context& ctx);
 // commands_events.cpp
 int CmdEvents(Context& ctx);
 DEVAPI_EVENT_CALLBACK EventCallback();

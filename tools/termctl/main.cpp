@@ -25,6 +25,8 @@ const std::map<std::string, Handler>& Commands() {
       {"restart", CmdControl}, {"unlock", CmdControl}, {"beep", CmdControl},
       {"report", CmdReport},   {"workcodes", CmdWorkCodes}, {"bells", CmdBells},
       {"shortkeys", CmdShortKeys},
+      {"files", CmdFiles},     {"photos", CmdPhotos},  {"backup", CmdBackup},
+      {"restore", CmdRestore},
   };
   return commands;
 }
