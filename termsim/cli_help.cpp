@@ -120,6 +120,14 @@ DATA FILES
                    start=YYYY-MM-DD hh:mm:ss, users=PIN,... (linked users)
   A user line may carry valid=V1,V2,START,END (moments as YYYY-MM-DD hh:mm:ss),
   the user's validity period.
+  Files and photos, tab-separated, paths relative to the data file:
+    [files]        name=NAME, path=PATH: a file command 1702 reads back
+    [photos]       name=NAME, time=YYYY-MM-DD hh:mm:ss, selector=N, path=PATH:
+                   an attendance photo (2013-2016, 10012/10013)
+  Uploads (110 by kind, 10009/10026/10027), language texts (1701), firmware
+  (an image starting "Ver ..." answers 1100 from the next connection), file
+  updates (1709 + 110 kind 13) and backups (51, 7, 111; restore by 14 and
+  110 kind 7) are kept while the simulator runs.
   A section given, even empty, replaces what the terminal held; the storage
   counters follow. termsim/data/example.data and attendance.data are examples.
 

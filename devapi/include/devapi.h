@@ -898,6 +898,92 @@ DEVAPI_API int32_t Q_SSR_OutPutHtml(DEVAPI_HANDLE handle, const char* id_text,
                                     const char* work_dir, const char* rule_file,
                                     int32_t report_type, const char* label);
 
+/* ==== Files, firmware, backup and restore (files) ====
+ *
+ * Uploads read the host file whole, disable the terminal (1003 with 3),
+ * upload it for command 110 with a parameter block, and enable the terminal
+ * again even after a refusal. A null path gives 4 before the handle is
+ * looked at; a missing or short-read file -2; a path over 259 characters, a
+ * path without a file name or a file over the buffer 4; a refusal -2.
+ * Files written on the host replace an earlier file only when complete; a
+ * name the terminal or the caller gives that would leave the host's
+ * directory ('/', '\\', "..", control characters, empty) gives 4. */
+DEVAPI_API int32_t Q_SendFile(DEVAPI_HANDLE handle, const char* path);
+/* _Q_SendFileByType@12: Q_SendFile with the caller's kind. */
+DEVAPI_API int32_t Q_SendFileByType(DEVAPI_HANDLE handle, const char* path, int32_t kind);
+/* Kind 7 and kind 2 ("mtd"); files up to 3 MiB. */
+DEVAPI_API int32_t Q_SendLogoFile(DEVAPI_HANDLE handle, const char* path);
+DEVAPI_API int32_t Q_SendFile_mtd(DEVAPI_HANDLE handle, const char* path);
+/* Command 1701: language >= 0 and a text of at most 256 bytes, else 4. */
+DEVAPI_API int32_t Q_UpdateLanguageByID(DEVAPI_HANDLE handle, int32_t language, const char* text);
+/* Command 1702: the file `name` (one path component, at most 1023
+ * characters) written to directory + name (the directory ends with its
+ * separator). 1; -2 refused or not written; -4 no buffer; 4 bad names. */
+DEVAPI_API int32_t Q_ReadFile(DEVAPI_HANDLE handle, const char* name, const char* directory);
+/* A firmware text file: strictly newer version, exact length and checksum,
+ * else 4 and nothing sent. */
+DEVAPI_API int32_t Q_UpdateFirmware(DEVAPI_HANDLE handle, const char* path);
+/* A file-update text file: header (command 1709) then the image. 4 for a
+ * broken file (nothing sent); a refused header -100 (reason 1), -4
+ * (reason 2) or -2. */
+DEVAPI_API int32_t Q_UpdateFile(DEVAPI_HANDLE handle, const char* path);
+/* The terminal's memory into one compressed file (mode 0600): 1; 0 nothing
+ * to back up; -2 refused or a block of the wrong size (no file); 4 the file
+ * could not be written; -100 no "squeeze.dll" (nothing sent). */
+DEVAPI_API int32_t Q_BackupData(DEVAPI_HANDLE handle, const char* path);
+/* Replaces the terminal's data by a backup: 4 for a file that does not
+ * expand to whole 64 KiB blocks (nothing sent); 0 the wipe was refused; -2
+ * a later step failed (the terminal is enabled again); -100 no squeeze. */
+DEVAPI_API int32_t Q_RestoreData(DEVAPI_HANDLE handle, const char* path);
+
+/* ==== Photos and pictures (files) ==== */
+/* The sensor image: *width (in: 0 or a width to ask for) and *height out;
+ * `pixels` (may be null) receives width x height bytes, at most 307200;
+ * `bitmap_path` (may be null) an 8-bit grey bitmap. 1; -2 refused, a reply
+ * of the wrong size or the file not written; 4 null width or height. */
+DEVAPI_API int32_t Q_CaptureImage(DEVAPI_HANDLE handle, int32_t whole_image, int32_t* width,
+                                  int32_t* height, uint8_t* pixels, const char* bitmap_path);
+DEVAPI_API int32_t Q_GetPhotoCount(DEVAPI_HANDLE handle, int32_t selector, int32_t* count);
+/* The names of the photos of a time range (fields as Q_SetTime takes them,
+ * else 4), LF-ended, terminated in `names` (184320 bytes). */
+DEVAPI_API int32_t Q_GetPhotoNamesByTime(DEVAPI_HANDLE handle, int32_t start_year,
+                                         int32_t start_month, int32_t start_day,
+                                         int32_t start_hour, int32_t start_minute,
+                                         int32_t start_second, int32_t end_year,
+                                         int32_t end_month, int32_t end_day, int32_t end_hour,
+                                         int32_t end_minute, int32_t end_second,
+                                         int32_t selector, char* names);
+/* *length: in the buffer's size, out the photo's size; a photo larger than
+ * the buffer is not copied (4). */
+DEVAPI_API int32_t Q_GetPhotoByName(DEVAPI_HANDLE handle, const char* name, uint8_t* data,
+                                    int32_t* length);
+DEVAPI_API int32_t Q_ClearPhotoByTime(DEVAPI_HANDLE handle, int32_t start_year,
+                                      int32_t start_month, int32_t start_day,
+                                      int32_t start_hour, int32_t start_minute,
+                                      int32_t start_second, int32_t end_year, int32_t end_month,
+                                      int32_t end_day, int32_t end_hour, int32_t end_minute,
+                                      int32_t end_second, int32_t selector);
+/* The underscore functions below leave the cancel flag alone. Uploads take
+ * files up to 3 MiB and names (after the last '/' or '\\') up to 39
+ * characters. Downloads: null handle or name -1; directory + name at most
+ * 199 characters. */
+DEVAPI_API int32_t Q_UploadUserPhoto(DEVAPI_HANDLE handle, const char* path);
+DEVAPI_API int32_t Q_DownloadUserPhoto(DEVAPI_HANDLE handle, const char* name,
+                                       const char* directory);
+DEVAPI_API int32_t Q_DeleteUserPhoto(DEVAPI_HANDLE handle, const char* name);
+/* "%05d" of number + 10000; the list (2 MiB buffer) terminated. */
+DEVAPI_API int32_t Q_GetPicList(DEVAPI_HANDLE handle, int32_t number, char* text);
+/* Each LF-ended name of `list` (a trailing CR dropped; names over 99
+ * characters or leaving the directory skipped) fetched to
+ * directory + name + ".jpg"; refused names skipped. */
+DEVAPI_API int32_t Q_GetCapturePicByList(DEVAPI_HANDLE handle, const char* directory,
+                                         const char* list);
+DEVAPI_API int32_t Q_UploadTheme(DEVAPI_HANDLE handle, const char* path, const char* name);
+DEVAPI_API int32_t Q_UploadPicture(DEVAPI_HANDLE handle, const char* path, const char* name);
+DEVAPI_API int32_t Q_DeletePicture(DEVAPI_HANDLE handle, const char* name);
+DEVAPI_API int32_t Q_DownloadPicture(DEVAPI_HANDLE handle, const char* name,
+                                     const char* directory);
+
 #ifdef __cplusplus
 }
 #endif

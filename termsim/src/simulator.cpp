@@ -6,6 +6,7 @@
 
 #include "termsim/attendance.h"
 #include "termsim/extras.h"
+#include "termsim/files.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -377,6 +378,12 @@ AttendanceTables Simulator::GetAttendanceTables() const {
 
 void Simulator::SetExtras(ExtrasData data) { impl_->model.extras().Set(std::move(data)); }
 ExtrasData Simulator::Extras() const { return impl_->model.extras().Data(); }
+void Simulator::SetFiles(FilesData data) { impl_->model.files().Set(std::move(data)); }
+FilesData Simulator::Files() const { return impl_->model.files().Data(); }
+void Simulator::SetBackupSettings(BackupSettings settings) {
+  impl_->model.files().SetBackup(std::move(settings));
+}
+std::string Simulator::Firmware() const { return impl_->model.Firmware(); }
 size_t Simulator::SessionCount() const { return impl_->model.SessionCount(); }
 
 bool Simulator::SendRaw(std::vector<uint8_t> datagram) {

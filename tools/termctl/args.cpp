@@ -16,7 +16,7 @@ const std::set<std::string>& ValuedOptions() {
       "password", "format", "since", "from", "to",      "count",        "name",      "privilege",
       "card",     "pin2",   "group", "ms",   "seconds", "pin-password", "broadcast", "timeout",
       "type",     "out",    "id",    "label", "keep",         "usb-root",  "state",
-      "times",    "db",     "jobs",  "save", "load"};
+      "times",    "db",     "jobs",  "save", "load", "kind", "selector", "dir"};
   return names;
 }
 

@@ -53,6 +53,11 @@ int CmdShortKeys(Context& ctx);
 int CmdTimeZones(Context& ctx);
 int CmdHolidays(Context& ctx);
 int CmdFaces(Context& ctx);
+// commands_files.cpp
+int CmdFiles(Context& ctx);
+int CmdPhotos(Context& ctx);
+int CmdBackup(Context& ctx);
+int CmdRestore(Context& ctx);
 // commands_events.cpp
 int CmdEvents(Context& ctx);
 DEVAPI_EVENT_CALLBACK EventCallback();

@@ -36,6 +36,9 @@ Commands:
   faces ID --save FILE | --load FILE | --delete   move a user's faces
   sync [ADDRESS...] [--db URL] [--jobs N] [--clear-after --yes] [--watch [--seconds N]]
                               every punch, user and operation record into a database
+  files get NAME [DIR] | files put FILE [--kind N]   files to and from the terminal
+  photos list [--from DATE] [--to DATE] [--selector N] | photos get NAME... [--dir DIR]
+  backup FILE | restore FILE --yes   the terminal's data in one compressed file
   search [--broadcast ADDR]    find terminals on the local network
   enable | disable | restart | unlock [--seconds N] | beep [--ms N]
 
@@ -68,6 +71,25 @@ Reads or writes one of the terminal's options (e.g. ~SerialNumber, DeviceID).
 Reads, writes or deletes one work code, or clears them all. Colour-screen
 terminals keep work codes by the number's text with a code text of up to 24
 characters; the others by index 0-65535 with a numeric code.
+)"},
+      {"files", R"(usage: termctl [ADDRESS] files get NAME [DIR]
+       termctl [ADDRESS] files put FILE [--kind N]
+Reads the terminal's file NAME into DIR (the current directory by default),
+replacing a file of that name only once it has arrived whole; or sends FILE
+to the terminal under its own name (kind 1700, or the --kind given).
+)"},
+      {"photos", R"(usage: termctl [ADDRESS] photos list [--from DATE] [--to DATE] [--selector N]
+       termctl [ADDRESS] photos get NAME... [--dir DIR]
+Lists the attendance photos taken between two moments (selector 0: all), or
+fetches photos by name into DIR.
+)"},
+      {"backup", R"(usage: termctl [ADDRESS] backup FILE
+Backs the terminal's memory up into FILE (compressed, readable by you only).
+)"},
+      {"restore", R"(usage: termctl [ADDRESS] restore FILE --yes
+Wipes the terminal's users, templates and logs and restores them from a
+backup FILE. A file that is not a whole backup is refused before anything
+is sent.
 )"},
       {"bells", R"(usage: termctl [ADDRESS] bells [--format table|csv|json]
        termctl [ADDRESS] bells set N HH:MM

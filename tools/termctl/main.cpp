@@ -28,6 +28,8 @@ const std::map<std::string, Handler>& Commands() {
       {"report", CmdReport},   {"workcodes", CmdWorkCodes}, {"bells", CmdBells},
       {"shortkeys", CmdShortKeys}, {"timezones", CmdTimeZones}, {"holidays", CmdHolidays},
       {"faces", CmdFaces},
+      {"files", CmdFiles},     {"photos", CmdPhotos},  {"backup", CmdBackup},
+      {"restore", CmdRestore},
   };
   return commands;
 }

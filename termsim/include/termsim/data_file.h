@@ -18,12 +18,17 @@
 //   [faces] [timezones] [groups] [holidays] [locks] [messages]
 //                   faces and access-control data, tab-separated key=value
 //                   fields (see termsim --help and the README)
+//   [files]         name=NAME<TAB>path=PATH: a file command 1702 reads
+//   [photos]        name=NAME<TAB>time=YYYY-MM-DD hh:mm:ss<TAB>selector=N
+//                   <TAB>path=PATH: an attendance photo
 //
+// Relative paths are taken from the data file's directory.
 // The attendance and oplog lines are the lines of a log file (LoadLogFile)
 // without their leading "att," or "op,". A section may be left out; a
 // section given, even empty, replaces what the terminal held.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -33,6 +38,7 @@
 #include "termsim/access.h"
 #include "termsim/attendance.h"
 #include "termsim/extras.h"
+#include "termsim/files.h"
 #include "termsim/logs.h"
 #include "termsim/simulator.h"
 #include "termsim/templates.h"
@@ -55,6 +61,9 @@ struct TerminalData {
   std::optional<std::vector<Face>> faces;
   std::optional<AccessData> access;
   std::set<std::string> access_sections;
+  // Files and attendance photos ([files], [photos]).
+  std::optional<std::map<std::string, std::vector<uint8_t>>> files;
+  std::optional<std::vector<Photo>> photos;
 };
 
 // Reads a data file. False with "FILE:LINE: reason" (or "FILE: reason") in

@@ -113,6 +113,9 @@ struct LogData {
 // Appends the record of one log-file line (not a comment) to `data`; false
 // when the line is not a record.
 bool ParseLogLine(const std::string& line, LogData* data);
+// The lines ParseLogLine reads back (without a line end).
+std::string FormatLogLine(const AttendanceRecord& record);
+std::string FormatLogLine(const OpLogRecord& record);
 bool LoadLogFile(const std::string& path, LogData* data, std::string* error);
 bool SaveLogFile(const std::string& path, const LogData& data, std::string* error);
 

@@ -25,6 +25,8 @@ namespace termsim {
 
 struct AttendanceTables;
 struct ExtrasData;
+struct FilesData;
+struct BackupSettings;
 
 // A wall-clock moment as the terminal keeps it.
 struct DateTime {
@@ -342,6 +344,8 @@ std::vector<User> GenerateUsers(size_t count, uint32_t seed);
 // reason in `error`.
 // One line of a user file (not a comment); false with the reason in `error`.
 bool ParseUserLine(std::string_view line, User* user, std::string* error);
+// The line ParseUserLine reads back (without a line end).
+std::string FormatUserLine(const User& user);
 bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* error);
 bool SaveUsers(const std::string& path, const std::vector<User>& users, std::string* error);
 
@@ -451,6 +455,14 @@ class Simulator {
   // codes and the attendance-state map (termsim/extras.h).
   void SetExtras(ExtrasData data);
   ExtrasData Extras() const;
+
+  // Files, firmware, photos and pictures (termsim/files.h).
+  void SetFiles(FilesData data);
+  FilesData Files() const;
+  // How the terminal answers backups and update headers.
+  void SetBackupSettings(BackupSettings settings);
+  // The firmware text command 1100 answers now.
+  std::string Firmware() const;
 
   // Answers device searches on address:port, as a terminal does on port
   // 65535 of its address. An empty address: the one StartUdp listens on.

@@ -207,6 +207,15 @@ void TerminalModel::Execute(Session& session, const wire::PacketView& request,
       Answer(reply, wire::CMD_ACK_OK);
       return;
     default:
+      if (files_.Answer(request,
+                        {bulk_, session.upload,
+                         [this] {
+                           return BackupContent{users_.Users(), templates_.Templates(),
+                                                {logs_.Attendance(), logs_.Operations()}};
+                         }},
+                        reply)) {
+        return;
+      }
       if (attendance_tables_.Answer(request, bulk_, reply)) return;
       if (extras_.Answer(request, bulk_, reply)) return;
       if (logs_.Answer(request,
@@ -321,8 +330,15 @@ void TerminalModel::TakeUpload(Session& session, std::span<const uint8_t> payloa
     Answer(reply, wire::CMD_ACK_ERROR);
     return;
   }
+  auto taken = files_.TakeUpload(payload, session.upload.data());
+  if (!taken.ok) {
+    Answer(reply, wire::CMD_ACK_ERROR);
+    return;
+  }
   stored_upload_ = session.upload.data();
   upload_parameters_.assign(payload.begin(), payload.end());
+  if (taken.firmware) firmware_ = *taken.firmware;
+  if (taken.restore) ApplyRestore(std::move(*taken.restore));
   Answer(reply, wire::CMD_ACK_OK);
 }
 
@@ -343,6 +359,20 @@ void TerminalModel::ApplyBatch(Session& session, std::span<const uint8_t> payloa
   info_.storage[kStoredUsersWord] = static_cast<uint32_t>(users_.Users().size());
   info_.storage[kStoredTemplatesWord] = static_cast<uint32_t>(templates_.Templates().size());
   Answer(reply, wire::CMD_ACK_OK);
+}
+
+// A restore replaces every store it carries and enables the terminal again.
+void TerminalModel::ApplyRestore(BackupContent content) {
+  users_.SetUsers(std::move(content.users));
+  templates_.SetTemplates(std::move(content.templates));
+  logs_.SetAttendance(std::move(content.logs.attendance));
+  logs_.SetOperations(std::move(content.logs.operations));
+  control_.enabled = true;
+}
+
+std::string TerminalModel::Firmware() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return firmware_;
 }
 
 std::string TerminalModel::Option(const std::string& name) const {

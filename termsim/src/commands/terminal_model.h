@@ -18,6 +18,7 @@
 #include "commands/access_commands.h"
 #include "commands/extras_commands.h"
 #include "commands/face_commands.h"
+#include "commands/file_commands.h"
 #include "commands/log_commands.h"
 #include "store/option_store.h"
 #include "links/peer.h"
@@ -87,6 +88,10 @@ class TerminalModel {
   FaceCommands& faces() { return faces_; }
   // Time zones, holidays, locks, messages and cards; locks for itself.
   AccessCommands& access() { return access_; }
+  // Files, firmware, backups, photos and pictures; locks for itself.
+  FileCommands& files() { return files_; }
+  // The answer to command 1100 (a firmware upload may change it).
+  std::string Firmware() const;
 
  private:
   Reply Connect(const wire::PacketView& request, const Peer& client);
@@ -104,9 +109,10 @@ class TerminalModel {
   void PrepareUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void TakeUpload(Session& session, std::span<const uint8_t> payload, Reply& reply);
   void ApplyBatch(Session& session, std::span<const uint8_t> payload, Reply& reply);
+  void ApplyRestore(BackupContent content);
 
   mutable std::mutex mu_;
-  const std::string firmware_;
+  std::string firmware_;  // a firmware upload may replace it
   const uint32_t comm_password_;
   const uint32_t max_packet_;  // the profile's TCP packet limit, 0: by platform
   const UserRecordLayout user_layout_;  // how batch packages carry users
@@ -129,6 +135,7 @@ class TerminalModel {
   ExtrasCommands extras_;
   FaceCommands faces_;
   AccessCommands access_;
+  FileCommands files_;
   std::vector<uint8_t> stored_upload_;
   std::vector<uint8_t> upload_parameters_;
 };

@@ -3,6 +3,10 @@
 #include "termsim/data_file.h"
 
 #include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
 #include <charconv>
 #include <map>
 #include <fstream>
@@ -18,7 +22,9 @@ namespace {
 
 enum class Section {
   kNone, kOptions, kUsers, kAttendance, kOpLog, kTemplates, kRule, kDepartments, kSlots, kExtras,
-  kAccess
+  kAccess,
+  kFiles,
+  kPhotos
 };
 
 bool Fail(std::string* error, const std::string& text) {
@@ -43,6 +49,8 @@ std::optional<Section> SectionNamed(std::string_view name) {
   if (name == "attrule") return Section::kRule;
   if (name == "departments") return Section::kDepartments;
   if (name == "timeslots") return Section::kSlots;
+  if (name == "files") return Section::kFiles;
+  if (name == "photos") return Section::kPhotos;
   if (IsExtrasSection(name)) return Section::kExtras;
   if (IsAccessSection(name)) return Section::kAccess;
   return std::nullopt;
@@ -94,6 +102,34 @@ bool ParseTimeSlot(std::string_view line, TimeSlot* s) {
          ClockField(f["end"], &s->end_hour, &s->end_minute);
 }
 
+// The bytes of a file named in a data file, relative to its directory.
+bool FileBytes(const std::string& data_path, const std::string& named,
+               std::vector<uint8_t>* out) {
+  std::string path = named;
+  const size_t slash = data_path.rfind('/');
+  if (!named.empty() && named.front() != '/' && slash != std::string::npos) {
+    path = data_path.substr(0, slash + 1) + named;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (named.empty() || !in) return false;
+  out->assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+bool ParsePhoto(const std::string& data_path, std::string_view line, Photo* p) {
+  auto f = Fields(line);
+  DateTime t;
+  char tail = 0;
+  if (std::sscanf(f["time"].c_str(), "%d-%d-%d %d:%d:%d%c", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute, &t.second, &tail) != 6) {
+    return false;
+  }
+  p->name = f["name"];
+  p->time = PackTime(t);
+  return !p->name.empty() && Number<uint32_t>(f["selector"], UINT32_MAX, &p->selector) &&
+         FileBytes(data_path, f["path"], &p->bytes);
+}
+
 }  // namespace
 
 bool ReadDataFile(const std::string& path, TerminalData* data, std::string* error) {
@@ -119,7 +155,7 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
                                " departments, timeslots, workcodes, shortkeys, bells,"
                                " tipcodes, laborgroups, laborcodes, attstates, voices,"
                                " statemap, faces, timezones, groups, holidays, locks,"
-                               " messages)");
+                               " messages, files, photos)");
       }
       section = *named;
       // A section given, even empty, replaces what the terminal held.
@@ -130,6 +166,8 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
       if (section == Section::kRule && !read.rule) read.rule.emplace();
       if (section == Section::kDepartments && !read.departments) read.departments.emplace();
       if (section == Section::kSlots && !read.slots) read.slots.emplace();
+      if (section == Section::kFiles && !read.files) read.files.emplace();
+      if (section == Section::kPhotos && !read.photos) read.photos.emplace();
       if (section == Section::kExtras) {
         extras_section = std::string(text.substr(1, text.size() - 2));
         if (!read.extras) read.extras.emplace();
@@ -205,6 +243,20 @@ bool ReadDataFile(const std::string& path, TerminalData* data, std::string* erro
         }
         break;
       }
+      case Section::kFiles: {
+        auto f = Fields(line);
+        if (f["name"].empty() || !FileBytes(path, f["path"], &(*read.files)[f["name"]])) {
+          return Fail(error, where + "want name=NAME<TAB>path=PATH of a readable file");
+        }
+        break;
+      }
+      case Section::kPhotos:
+        if (!ParsePhoto(path, line, &read.photos->emplace_back())) {
+          return Fail(error, where +
+                                 "want name=NAME<TAB>time=YYYY-MM-DD hh:mm:ss<TAB>selector=N"
+                                 "<TAB>path=PATH of a readable file");
+        }
+        break;
       case Section::kTemplates: {
         std::string reason;
         if (!ParseTemplateLine(line, &read.templates->emplace_back(), &reason)) {
@@ -264,6 +316,12 @@ void ApplyData(const TerminalData& data, Simulator& sim) {
       TakeAccessSection(name, *data.access, &access);
     }
     sim.SetAccessData(std::move(access));
+  }
+  if (data.files || data.photos) {
+    FilesData files = sim.Files();
+    if (data.files) files.files = *data.files;
+    if (data.photos) files.photos = *data.photos;
+    sim.SetFiles(std::move(files));
   }
   if (data.templates) {
     sim.SetTemplates(*data.templates);

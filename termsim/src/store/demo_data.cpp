@@ -10,6 +10,7 @@
 #include "store/storage_counts.h"
 #include "termsim/access.h"
 #include "termsim/extras.h"
+#include "termsim/files.h"
 #include "termsim/logs.h"
 
 namespace termsim {
@@ -99,6 +100,20 @@ void LoadDemoData(Simulator& sim) {
   access.messages[1] = ShortMessage{253, 60, PackTime(DateTime{2024, 1, 15, 8, 0, 0}), "Welcome"};
   access.links.insert({1, 1});
   sim.SetAccessData(std::move(access));
+
+  // A notice to read back, and two photos of the first morning.
+  FilesData files;
+  const std::string notice = "Welcome to the demo terminal.\n";
+  files.files["notice.txt"] = std::vector<uint8_t>(notice.begin(), notice.end());
+  for (uint32_t i = 0; i < 2; ++i) {
+    Photo p;
+    p.name = "2024010108" + std::to_string(10 + i) + "00-" + std::to_string(i + 1);
+    p.time = PackTime({2024, 1, 1, 8, static_cast<int>(10 + i), 0});
+    p.selector = 1;
+    p.bytes.assign(1200 + 100 * i, static_cast<uint8_t>(0x40 + i));
+    files.photos.push_back(std::move(p));
+  }
+  sim.SetFiles(std::move(files));
 }
 
 }  // namespace termsim

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <optional>
 #include <random>
 #include <string_view>
@@ -256,21 +257,29 @@ bool LoadLogFile(const std::string& path, LogData* data, std::string* error) {
   return true;
 }
 
+std::string FormatLogLine(const AttendanceRecord& a) {
+  std::ostringstream out;
+  out << "att," << a.user << ',' << a.user_id << ',' << int{a.verify_mode} << ','
+      << int{a.att_state} << ',' << TimeText(a.time) << ',' << a.work_code << ','
+      << a.work_code_text << ',' << a.reserved;
+  return out.str();
+}
+
+std::string FormatLogLine(const OpLogRecord& o) {
+  std::ostringstream out;
+  out << "op," << o.admin << ',' << o.admin_id << ',' << int{o.operation} << ','
+      << TimeText(o.time) << ',' << o.params[0] << ',' << o.params[1] << ',' << o.params[2] << ','
+      << o.params[3] << ',' << o.second_id << ',' << o.text;
+  return out.str();
+}
+
 bool SaveLogFile(const std::string& path, const LogData& data, std::string* error) {
   std::ofstream out(path, std::ios::trunc);
   if (!out) return Fail(error, "cannot create " + path);
   out << "# att,USER,USER_ID,VERIFY,STATE,TIME,WORK_CODE,WORK_CODE_TEXT,RESERVED\n"
          "# op,ADMIN,ADMIN_ID,OPERATION,TIME,P1,P2,P3,P4,SECOND_ID,TEXT\n";
-  for (const AttendanceRecord& a : data.attendance) {
-    out << "att," << a.user << ',' << a.user_id << ',' << int{a.verify_mode} << ','
-        << int{a.att_state} << ',' << TimeText(a.time) << ',' << a.work_code << ','
-        << a.work_code_text << ',' << a.reserved << '\n';
-  }
-  for (const OpLogRecord& o : data.operations) {
-    out << "op," << o.admin << ',' << o.admin_id << ',' << int{o.operation} << ','
-        << TimeText(o.time) << ',' << o.params[0] << ',' << o.params[1] << ',' << o.params[2] << ','
-        << o.params[3] << ',' << o.second_id << ',' << o.text << '\n';
-  }
+  for (const AttendanceRecord& a : data.attendance) out << FormatLogLine(a) << '\n';
+  for (const OpLogRecord& o : data.operations) out << FormatLogLine(o) << '\n';
   out.close();
   return out ? true : Fail(error, "cannot write " + path);
 }

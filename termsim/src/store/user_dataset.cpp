@@ -219,24 +219,27 @@ bool LoadUsers(const std::string& path, std::vector<User>* users, std::string* e
   return true;
 }
 
+std::string FormatUserLine(const User& u) {
+  std::ostringstream out;
+  out << "pin=" << u.pin << "\tpin2=" << u.pin2 << "\tid=" << u.id_text << "\tname=" << u.name
+      << "\tpassword=" << u.password << "\tprivilege=" << int{u.privilege} << "\tcard=" << u.card
+      << "\tcard_extra=" << int{u.card_extra} << "\tgroup=" << int{u.group}
+      << "\ttz_mode=" << u.tz_mode << "\ttz=" << u.time_zones[0] << "," << u.time_zones[1] << ","
+      << u.time_zones[2] << "\tverify=" << int{u.verify_style} << "\tid_card=" << Hex(u.id_card);
+  if (u.valid) {
+    out << "\tvalid=" << u.valid->value1 << "," << u.valid->value2 << ","
+        << FormatMoment(u.valid->start) << "," << FormatMoment(u.valid->end);
+  }
+  return out.str();
+}
+
 bool SaveUsers(const std::string& path, const std::vector<User>& users, std::string* error) {
   std::ofstream out(path, std::ios::trunc);
   if (!out) {
     if (error != nullptr) *error = path + ": cannot be written";
     return false;
   }
-  for (const User& u : users) {
-    out << "pin=" << u.pin << "\tpin2=" << u.pin2 << "\tid=" << u.id_text << "\tname=" << u.name
-        << "\tpassword=" << u.password << "\tprivilege=" << int{u.privilege} << "\tcard=" << u.card
-        << "\tcard_extra=" << int{u.card_extra} << "\tgroup=" << int{u.group}
-        << "\ttz_mode=" << u.tz_mode << "\ttz=" << u.time_zones[0] << "," << u.time_zones[1] << ","
-        << u.time_zones[2] << "\tverify=" << int{u.verify_style} << "\tid_card=" << Hex(u.id_card);
-    if (u.valid) {
-      out << "\tvalid=" << u.valid->value1 << "," << u.valid->value2 << ","
-          << FormatMoment(u.valid->start) << "," << FormatMoment(u.valid->end);
-    }
-    out << "\n";
-  }
+  for (const User& u : users) out << FormatUserLine(u) << "\n";
   out.close();
   if (!out) {
     if (error != nullptr) *error = path + ": write failed";
