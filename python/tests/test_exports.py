@@ -2,7 +2,9 @@
 from __future__ import annotations
 
 import ctypes
-import importlib.util
+import importlib
+import importlib.machinery
+import types
 import os
 import subprocess
 import sys
@@ -18,10 +20,11 @@ MODULE = ROOT / "python" / "termkit" / "_exports.py"
 
 
 def _load_generator():
-    spec = importlib.util.spec_from_file_location("gen_raw", ROOT / "python" / "tools" /
-                                                  "gen_raw.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    loader = importlib.machinery.SourceFileLoader(
+        "gen_raw", str(ROOT / "python" / "tools" / "gen_raw.py"))
+    module = types.ModuleType(loader.name)
+    module.__file__ = loader.path
+    loader.exec_module(module)
     return module
 
 
